@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs the Debian 12 packages the build, the tests and the screenshots need.
+# Runs as root, or through sudo when it is available. Packages already present are skipped by apt.
+set -eu
+PACKAGES="build-essential cmake ninja-build pkg-config \
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev \
+  libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev \
+  googletest libgtest-dev libgmock-dev libbenchmark-dev \
+  clang libclang-rt-14-dev \
+  xvfb xauth imagemagick poppler-utils fonts-dejavu-core"
+
+missing=""
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing

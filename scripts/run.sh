@@ -1,0 +1,8 @@
+#!/bin/sh
+# Installs what is missing, builds the release preset and starts the program.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+cmake --preset release
+cmake --build --preset release
+exec ./build/release/app/morphane "$@"

@@ -1,0 +1,75 @@
+// Internal interface of the imaging library: the record helpers every decoder and encoder uses,
+// and one decode and one encode function per file format.
+#pragma once
+
+#include "velbrik.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace velbrik {
+
+// Largest picture opened or created, in pixels; larger headers are refused before allocating.
+constexpr uint64_t kMaxPixels = MORPHANE_MAX_PIXELS;
+// Largest side of a picture: keeps every row and offset computation inside 32 bits.
+constexpr int32_t kMaxSide = 65535 * 4;
+// Largest file read into memory, in bytes.
+constexpr uint64_t kMaxFileBytes = 1ull << 30;
+
+// Sends WM_USER with a percentage to the window given to OpenDib, once per change of value.
+class Progress {
+public:
+  explicit Progress(void* window) : window_(window) {}
+  void report(int percent);
+  // Rows done of a total, as a percentage 0..100.
+  void rows(int64_t done, int64_t total);
+
+private:
+  void* window_;
+  int last_ = -1;
+};
+
+// Checks width, height and bit count against the limits; on refusal returns false with a German
+// message in `error`. Allowed bit counts: 1, 4, 8, 24.
+bool CheckDimensions(int64_t width, int64_t height, int bitCount, std::string& error);
+
+// newdib after CheckDimensions; false with a German message when refused or out of memory.
+bool CreateDib(TDib& out, int32_t width, int32_t height, int32_t bitCount, std::string& error);
+
+// Sets one colour of a palette image: the colour table behind Info and LogPal alike. Call
+// FinishPalette once all colours are set, to rebuild the palette handle.
+void SetDibColour(TDib& dib, int index, uint8_t red, uint8_t green, uint8_t blue);
+void FinishPalette(TDib& dib);
+
+// Row r of the image counted from the bottom, as stored.
+inline uint8_t* DibRow(const TDib& dib, int32_t rowFromBottom) {
+  return dib.Bits + int64_t(rowFromBottom) * dib.BytesPerLine;
+}
+// Row counted from the top, as most file formats store them.
+inline uint8_t* DibRowFromTop(const TDib& dib, int32_t rowFromTop) {
+  return DibRow(dib, dib.Info->bmiHeader.biHeight - 1 - rowFromTop);
+}
+
+// Marks a record as failed: releases what it refers to, clears Info, Memory and Bits and stores
+// the message (cut to fit) where the error text belongs.
+void FailDib(TDib& dib, const std::string& message);
+
+// Decoders: read a whole file image from memory into `out` (uninitialised on entry). On failure
+// they release whatever they created, return false and put a German message into `error`.
+bool DecodeBmp(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
+bool DecodePng(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
+bool DecodeJpeg(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
+bool DecodeGif(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
+bool DecodeTiff(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
+
+// Chooses the decoder by the file's signature; an unknown signature is refused with a message.
+bool DecodeAny(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
+
+// Encoders: write the image (24 bits, or a palette image) to an open file.
+bool WriteBmp(const TDib& dib, std::FILE* file, std::string& error);
+bool WritePng(const TDib& dib, std::FILE* file, std::string& error);
+bool WriteJpeg(const TDib& dib, std::FILE* file, int quality, std::string& error);
+bool WriteTiff(const TDib& dib, std::FILE* file, std::string& error);
+
+} // namespace velbrik

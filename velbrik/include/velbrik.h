@@ -1,0 +1,109 @@
+/* The imaging library: creates, opens, halftones, saves and releases device-independent
+ * bitmaps (DIBs) described by one fixed-size record, TDib.
+ *
+ * Pixel rows are stored bottom-up (row 0 is the bottom row of the picture) and each row is
+ * padded to a multiple of 4 bytes. 24-bit pixels are blue, green, red bytes.
+ *
+ * All entry points have C linkage. Records are passed by copy where the caller's record must
+ * not change; the library then changes only the memory the record refers to. */
+#ifndef VELBRIK_H
+#define VELBRIK_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#  define VELBRIK_API __declspec(dllexport)
+#else
+#  define VELBRIK_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* BITMAPINFOHEADER, 40 bytes (naturally aligned), followed in memory by the colour table. */
+typedef struct VBitmapInfoHeader {
+  uint32_t biSize;
+  int32_t biWidth;
+  int32_t biHeight; /* positive: rows bottom-up */
+  uint16_t biPlanes;
+  uint16_t biBitCount;
+  uint32_t biCompression;
+  uint32_t biSizeImage;
+  int32_t biXPelsPerMeter;
+  int32_t biYPelsPerMeter;
+  uint32_t biClrUsed;
+  uint32_t biClrImportant;
+} VBitmapInfoHeader;
+
+typedef struct VRgbQuad { uint8_t rgbBlue, rgbGreen, rgbRed, rgbReserved; } VRgbQuad;
+
+typedef struct VBitmapInfo {
+  VBitmapInfoHeader bmiHeader;
+  VRgbQuad bmiColors[1]; /* really 2^bitCount entries for 8 bits or fewer */
+} VBitmapInfo;
+
+typedef struct VPaletteEntry { uint8_t peRed, peGreen, peBlue, peFlags; } VPaletteEntry;
+
+/* LOGPALETTE with room for 256 entries: 1028 bytes. */
+typedef struct VLogPalette {
+  uint16_t palVersion;
+  uint16_t palNumEntries;
+  VPaletteEntry palPalEntry[256];
+} VLogPalette;
+
+/* The image record. Field order and the sizes of the non-pointer fields are fixed; pointer and
+ * handle fields take the platform's pointer width, so the record is exactly 1084 bytes on a
+ * 32-bit build. After a failed VOpenDib the NUL-terminated error text starts at LogPal's first
+ * entry (see DibErrorText). Fields marked "library" are not for callers. */
+typedef struct TDib {
+  VBitmapInfo* Info;    /* header followed by the colour table */
+  void* Memory;         /* non-null when the record holds a created image */
+  void* LibReserved1;   /* library */
+  uint8_t* Bits;        /* pixel rows, bottom-up; null when no image */
+  int32_t BytesPerLine; /* row length in bytes, a multiple of 4 */
+  uint8_t UsePalette;   /* 1: select and realise Palette before drawing */
+  uint8_t LibReserved2; /* library */
+  VLogPalette LogPal;   /* the image's colours for 8 bits or fewer */
+  uint16_t Padding;
+  void* Palette;        /* HPALETTE of the platform layer, or null */
+  uint8_t LibReserved3[28]; /* library */
+} TDib;
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+_Static_assert(sizeof(TDib) == 1084, "TDib must be 1084 bytes on a 32-bit build");
+#endif
+
+/* Creates a blank image: header, colour table (2^bitCount entries for 8 bits or fewer, the first
+ * `colours` taken from `paletteSource`), zeroed pixels, LogPal and a palette handle.
+ * On failure Memory and Bits are null. */
+VELBRIK_API void newdib(TDib* dest, int32_t width, int32_t height, int32_t bitCount,
+                        const VBitmapInfo* paletteSource, int32_t colours);
+/* Releases everything the record refers to. */
+VELBRIK_API void deldib(TDib dib);
+/* Opens a picture file. Success: Bits non-null. Failure: Bits null, error text in the record.
+ * While decoding, WM_USER with the percentage in wParam is sent to `window` (may be null). */
+VELBRIK_API void OpenDib(TDib* dest, const char* path, int32_t option, void* window);
+VELBRIK_API uint32_t getpixel(TDib dib, int32_t x, int32_t y);
+VELBRIK_API void setpixel(TDib dib, int32_t x, int32_t y, uint32_t value);
+VELBRIK_API void DIBHalftoneDIB(TDib* dest, TDib source);
+VELBRIK_API void DIBHalftoneDIBXY(TDib* dest, TDib source, int32_t width, int32_t height);
+/* "description|masks|description|masks..." of the types OpenDib reads; owned by the library. */
+VELBRIK_API const char* GetDIBOpenFilter(void);
+
+/* Saves a 24-bit (or palette) image to a file, the format chosen by the name's extension:
+ * .bmp, .png, .jpg/.jpeg (quality 92), .tif/.tiff. Writes to a temporary file beside the target
+ * and renames it over the target, so a failed save leaves an existing file whole.
+ * Returns 1 on success; 0 on failure with a German message in errorText. */
+VELBRIK_API int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize);
+
+/* The error text of a record after a failed OpenDib: starts at LogPal's first entry. */
+static inline const char* DibErrorText(const TDib* dib) {
+  return (const char*)dib->LogPal.palPalEntry;
+}
+
+#ifdef __cplusplus
+}
+#endif
+#endif

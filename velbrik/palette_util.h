@@ -1,0 +1,11 @@
+#pragma once
+
+#include "velbrik.h"
+
+namespace velbrik {
+
+// The fixed 256-colour palette of halftoned copies and of 24-bit images: a 6 x 6 x 6 colour cube
+// (entries 0..215, levels 0, 51, ..., 255, blue fastest) followed by 40 greys (216..255).
+const VPaletteEntry* HalftonePalette();
+
+} // namespace velbrik
