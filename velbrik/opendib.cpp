@@ -13,6 +13,9 @@ extern "C" {
 void OpenDib(TDib* dest, const char*, int32_t, void*) {
   if (dest) velbrik::FailDib(*dest, "Noch nicht unterstützt.");
 }
+void OpenDibMemory(TDib* dest, const void*, size_t, void*) {
+  if (dest) velbrik::FailDib(*dest, "Noch nicht unterstützt.");
+}
 const char* GetDIBOpenFilter(void) { return "Alle Bilder|*.bmp"; }
 int32_t SaveDib(TDib, const char*, char* errorText, size_t n) {
   if (errorText && n) std::strncpy(errorText, "nicht unterstützt", n - 1), errorText[n - 1] = 0;

@@ -85,6 +85,8 @@ VELBRIK_API void deldib(TDib dib);
 /* Opens a picture file. Success: Bits non-null. Failure: Bits null, error text in the record.
  * While decoding, WM_USER with the percentage in wParam is sent to `window` (may be null). */
 VELBRIK_API void OpenDib(TDib* dest, const char* path, int32_t option, void* window);
+/* As OpenDib, for a file image already in memory (resources, fuzzing). */
+VELBRIK_API void OpenDibMemory(TDib* dest, const void* data, size_t size, void* window);
 VELBRIK_API uint32_t getpixel(TDib dib, int32_t x, int32_t y);
 VELBRIK_API void setpixel(TDib dib, int32_t x, int32_t y, uint32_t value);
 VELBRIK_API void DIBHalftoneDIB(TDib* dest, TDib source);
