@@ -44,11 +44,13 @@ void onErrorExit(j_common_ptr cinfo) {
   jumpBack(cinfo);
 }
 
-// Warnings (level -1) are corrupt data libjpeg would paper over. A file that ends early is
-// refused rather than shown with grey rows; other warnings are ignored. Nothing goes to stderr.
+// Warnings (level -1) are corrupt data libjpeg would paper over. A file whose data ends early
+// (at the end of the file or at a marker inside a scan) is refused rather than shown with grey
+// rows: that is also what a small file promising a huge picture looks like. Other warnings are
+// ignored. Nothing goes to stderr.
 void onEmitMessage(j_common_ptr cinfo, int level) {
   if (level >= 0) return;
-  if (cinfo->err->msg_code == JWRN_JPEG_EOF) {
+  if (cinfo->err->msg_code == JWRN_JPEG_EOF || cinfo->err->msg_code == JWRN_HIT_MARKER) {
     reinterpret_cast<JpegErrors*>(cinfo->err)->failure = Failure::Truncated;
     jumpBack(cinfo);
   }
