@@ -87,6 +87,15 @@ toff_t memSeek(thandle_t h, toff_t offset, int whence) {
 
 int memClose(thandle_t) { return 0; }
 toff_t memSize(thandle_t h) { return static_cast<MemoryFile*>(h)->size; }
+// The file image is offered as a mapped file: libtiff reads mapped files without copying and
+// never writes to them (it copies where it must change bytes). Reading unmapped uncompressed
+// tiles through the RGBA reader also fails in libtiff 4.5.0.
+int memMap(thandle_t h, void** base, toff_t* size) {
+  auto* f = static_cast<MemoryFile*>(h);
+  *base = const_cast<uint8_t*>(f->data);
+  *size = f->size;
+  return 1;
+}
 int noMap(thandle_t, void**, toff_t*) { return 0; }
 void noUnmap(thandle_t, void*, toff_t) {}
 
@@ -263,8 +272,8 @@ bool DecodeTiff(const uint8_t* data, size_t size, TDib& out, Progress& progress,
   auto options = makeOptions(messages);
   if (!options) return fail(out, error, "Nicht genug Speicher, um die TIFF-Datei zu lesen.");
   MemoryFile file{data, size, 0};
-  TiffHandle tif(TIFFClientOpenExt("Bild", "rm", &file, memRead, memWrite, memSeek, memClose,
-                                   memSize, noMap, noUnmap, options.get()));
+  TiffHandle tif(TIFFClientOpenExt("Bild", "r", &file, memRead, memWrite, memSeek, memClose,
+                                   memSize, memMap, noUnmap, options.get()));
   if (!tif) {
     const bool notTiff = messages.first.find("Not a TIFF") != std::string::npos;
     return fail(out, error, notTiff ? "Die Datei ist keine TIFF-Datei." : "Die TIFF-Datei ist beschädigt.");

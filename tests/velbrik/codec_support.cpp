@@ -266,7 +266,8 @@ Bytes MakeTiff(const TiffSpec& spec, const std::vector<Bytes>& rows) {
   } else {
     TIFFSetField(t, TIFFTAG_ROWSPERSTRIP,
                  spec.rowsPerStrip > 0 ? uint32_t(spec.rowsPerStrip) : TIFFDefaultStripSize(t, 0));
-    for (int y = 0; y < spec.height; ++y) {
+    // Fewer rows than the height leave the remaining strips empty.
+    for (int y = 0; y < spec.height && y < int(rows.size()); ++y) {
       Bytes row = rows[size_t(y)];
       TIFFWriteScanline(t, row.data(), uint32_t(y), 0);
     }
