@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +19,8 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 using namespace comp;
@@ -40,6 +43,8 @@ TPanel* headerPanel(QWidget* parent, const QString& caption, TRxLabel*& label) {
   label = HeaderLabel(p, caption, 16, 10);
   return p;
 }
+
+int32_t pixel(qreal v) { return int32_t(std::floor(v)); }
 
 QIcon normalGlyph(const QString& resource) {
   // Two-image glyphs: the left half is the normal face.
@@ -205,7 +210,18 @@ void TMainForm::buildPageOperieren(QWidget* page) {
   PaintBox1 = new TPaintBox(nullptr);
   PaintBox1->move(0, 0);
   ScrollBox1->setWidget(PaintBox1);
+  PaintBox1->setMouseTracking(true); // moves without a button move the outline
   PaintBox1->OnPaint = [this](TPaintBox*) { PaintBox1Paint(PaintBox1); };
+  PaintBox1->Overlay = [this](QPainter& p) { drawOutlineOverlay(p); };
+  PaintBox1->OnMouseDown = [this](QMouseEvent* e) {
+    PaintBox1MouseDown(PaintBox1, e->button(), e->modifiers(), pixel(e->position().x()), pixel(e->position().y()));
+  };
+  PaintBox1->OnMouseMove = [this](QMouseEvent* e) {
+    PaintBox1MouseMove(PaintBox1, e->modifiers(), pixel(e->position().x()), pixel(e->position().y()));
+  };
+  PaintBox1->OnMouseUp = [this](QMouseEvent* e) {
+    PaintBox1MouseUp(PaintBox1, e->button(), e->modifiers(), pixel(e->position().x()), pixel(e->position().y()));
+  };
 }
 
 void TMainForm::buildPageErgebnis(QWidget* page) {
@@ -254,6 +270,15 @@ void TMainForm::buildPageErgebnis(QWidget* page) {
   ErgPaintBox->setCursor(Qt::PointingHandCursor);
   ErgScrollBox->setWidget(ErgPaintBox);
   ErgPaintBox->OnPaint = [this](TPaintBox*) { ErgPaintBoxPaint(ErgPaintBox); };
+  ErgPaintBox->OnMouseDown = [this](QMouseEvent* e) {
+    ErgPaintBoxMouseDown(ErgPaintBox, e->button(), e->modifiers(), pixel(e->position().x()), pixel(e->position().y()));
+  };
+  ErgPaintBox->OnMouseMove = [this](QMouseEvent* e) {
+    ErgPaintBoxMouseMove(ErgPaintBox, e->modifiers(), pixel(e->position().x()), pixel(e->position().y()));
+  };
+  ErgPaintBox->OnMouseUp = [this](QMouseEvent* e) {
+    ErgPaintBoxMouseUp(ErgPaintBox, e->button(), e->modifiers(), pixel(e->position().x()), pixel(e->position().y()));
+  };
 }
 
 // --- life cycle ---------------------------------------------------------------------------------
@@ -271,25 +296,19 @@ void TMainForm::FormCreate(QObject*) {
     newdib(dib, 320, 200, 24, nullptr, 0);
     if (dib->Bits) std::memset(dib->Bits, 255, dib->Info->bmiHeader.biSizeImage);
   }
-  FMask = new TMaskEntry[320 * 200];
+  AllocMask(); // 320 x 200 entries of 8 bytes
   FZoomNum = 1;
   FZoomDen = 1;
   PaintBox1->resize(DibWidth(FSourceDib) * FZoomNum / FZoomDen, DibHeight(FSourceDib) * FZoomNum / FZoomDen);
-  // Identity mask; the result already shows the white source. TODO(win): InitMask, renderdi.
-  for (int32_t y = 0; y < 200; ++y)
-    for (int32_t x = 0; x < 320; ++x) FMask[y * 320 + x] = {x, y};
+  InitMask();
+  renderdi();
 
   SaveDialog1.InitialDir = QString::fromStdString(FProgramDir);
   FormCreateFolders();
 }
 
 void TMainForm::FormDestroy(QObject*) {
-  deldib(FSourceDib);
-  FSourceDib = TDib{};
-  deldib(FResultDib);
-  FResultDib = TDib{};
-  delete[] FMask;
-  FMask = nullptr;
+  ReleaseAll(); // FSourceDib, FResultDib, then the mask
   platform::WinHelp(this, ApplicationHelpFile(), platform::HELP_QUIT, 0);
 }
 
@@ -379,24 +398,126 @@ void drawDibDirect(QPainter& p, const TDib& dib, const QRect& dest) {
   const QImage rows(dib.Bits, DibWidth(dib), DibHeight(dib), dib.BytesPerLine, QImage::Format_BGR888);
   p.drawImage(dest, rows.mirrored(false, true));
 }
+
+QRect toQRect(const warp::TRect& r) { return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top); }
 } // namespace
 
+void TMainForm::PaintBox1MouseDown(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t X, int32_t Y) {
+  ViewMouseDown(X, Y);
+}
+void TMainForm::PaintBox1MouseMove(QObject*, Qt::KeyboardModifiers, int32_t X, int32_t Y) { ViewMouseMove(X, Y); }
+void TMainForm::PaintBox1MouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t X, int32_t Y) {
+  ViewMouseUp(X, Y);
+}
+void TMainForm::Timer1Timer(QObject*) { TimerTick(); }
+void TMainForm::ZoomEdChange(QObject*) { ZoomEdChanged(); }
+void TMainForm::PageControl2Change(QObject*) { PageChanged(); }
+
+// Called by the program: erase the outline and repaint the view now. Called from the view's
+// paint event: draw the picture into the part being repainted.
 void TMainForm::PaintBox1Paint(QObject*) {
-  QPainter* canvas = PaintBox1->Canvas();
-  if (!canvas || !FResultDib.Info) return;
-  drawDibDirect(*canvas, FResultDib,
-                QRect(0, 0, DibWidth(FResultDib) * FZoomNum / FZoomDen, DibHeight(FResultDib) * FZoomNum / FZoomDen));
+  if (!PaintBox1->Painting()) {
+    PaintView();
+    return;
+  }
+  if (!FResultDib.Info) return;
+  const int32_t w = DibWidth(FResultDib), h = DibHeight(FResultDib);
+  drawDibDirect(*PaintBox1->Canvas(), FResultDib, QRect(0, 0, w * FZoomNum / FZoomDen, h * FZoomNum / FZoomDen));
 }
 
-void TMainForm::ZoomEdChange(QObject*) {}
-void TMainForm::PageControl2Change(QObject*) { FOutlineShown = 0; }
-void TMainForm::Timer1Timer(QObject*) {}
+// The brush outline while it is shown: the ellipse inscribed in FOutlineRect (right and bottom
+// edges excluded), every pixel under the one-pixel pen inverted.
+void TMainForm::drawOutlineOverlay(QPainter& p) {
+  if (!FOutlineShown || FOutlineRect.Empty()) return;
+  p.setCompositionMode(QPainter::RasterOp_NotDestination);
+  p.setRenderHint(QPainter::Antialiasing, false);
+  p.setPen(QPen(Qt::black, 0));
+  p.setBrush(Qt::NoBrush);
+  const warp::TRect& r = FOutlineRect;
+  p.drawEllipse(QRect(r.Left, r.Top, r.Right - r.Left - 1, r.Bottom - r.Top - 1));
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+warp::TToolBarState TMainForm::ReadToolBar() {
+  warp::TToolBarState bar;
+  bar.WachsenDown = WachsenBtn->Down();
+  bar.SchrumpfenDown = SchrumpfenBtn->Down();
+  bar.RadiererDown = RadiererBtn->Down();
+  bar.SchmierenDown = SchmierenBtn->Down();
+  bar.ZerrenDown = ZerrenBtn->Down();
+  bar.XYChecked = xyCheck->isChecked();
+  bar.XChecked = xCheck->isChecked();
+  bar.YChecked = ycheck->isChecked();
+  bar.NormalizeChecked = NormalizeCheck->isChecked();
+  bar.Strength = StarkED->Value();
+  bar.Radius = RadiusED->Value();
+  bar.Zoom = ZoomEd->Value();
+  return bar;
+}
+
+void TMainForm::RepaintView() { PaintBox1->repaint(); }
+
+void TMainForm::RepaintViewRect(const warp::TRect& Rect) {
+  if (!Rect.Empty()) PaintBox1->repaint(toQRect(Rect));
+}
+
+void TMainForm::InvertOutline(const warp::TRect& Rect) {
+  // The new state is already set: repainting the ellipse's box draws the picture there and,
+  // while the outline is shown, the inverted ellipse over it.
+  if (Rect.Empty() || PaintBox1->Painting()) return;
+  PaintBox1->repaint(toQRect(Rect).adjusted(-1, -1, 1, 1));
+}
+
+void TMainForm::SetMouseCapture(bool On) {
+  if (On) {
+    if (PaintBox1->isVisible()) PaintBox1->grabMouse();
+  } else if (QWidget::mouseGrabber() == PaintBox1) {
+    PaintBox1->releaseMouse();
+  }
+}
+
+void TMainForm::SetTimerEnabled(bool On) {
+  if (On) Timer1->start();
+  else Timer1->stop();
+}
+
+void TMainForm::ResizeView(int32_t Width, int32_t Height) { PaintBox1->resize(Width, Height); }
 
 // --- progress indicator ---------------------------------------------------------------------------
 
-void TMainForm::SetProStatus(int32_t) {}
-void TMainForm::StatusBar1DrawPanel(TStatusBar*, int, QPainter&, const QRect&) {}
-void TMainForm::SBarPaintMore() {}
+int32_t TMainForm::progressSplit(const warp::TRect& r) const {
+  return r.Left + int32_t(int64_t(r.Right - r.Left) * FProgress / 100);
+}
+
+void TMainForm::StatusBar1DrawPanel(TStatusBar*, int, QPainter& Canvas, const QRect& Rect) {
+  const warp::TRect r{Rect.left(), Rect.top(), Rect.left() + Rect.width(), Rect.top() + Rect.height()};
+  const int32_t split = progressSplit(r);
+  // A percentage outside 0..100 fills no further than the panel.
+  const int32_t shown = std::clamp(split, r.Left, r.Right);
+  Canvas.fillRect(QRect(r.Left, r.Top, shown - r.Left, r.Bottom - r.Top), QColor(0, 0, 128));
+  Canvas.fillRect(QRect(shown, r.Top, r.Right - shown, r.Bottom - r.Top), ButtonFace());
+  FProgressRect = r;
+  drawnSplit_ = split;
+  drawnRect_ = r;
+}
+
+void TMainForm::SBarPaintMore() {
+  TMainForm* form = MainForm ? MainForm : this;
+  const warp::TRect& r = form->FProgressRect;
+  const int32_t split = std::clamp(form->progressSplit(r), r.Left, r.Right);
+  if (split <= r.Left || r.Bottom <= r.Top) return;
+  // Repainting the filled block draws it as the status bar draws panel 1, now.
+  form->StatusBar1->repaint(QRect(r.Left, r.Top, split - r.Left, r.Bottom - r.Top));
+}
+
+void TMainForm::SetProStatus(int32_t Value) {
+  const bool decrease = Value < FProgress;
+  FProgress = Value;
+  // Nothing to draw when the bar already shows this split.
+  if (drawnSplit_ >= 0 && drawnRect_ == FProgressRect && progressSplit(FProgressRect) == drawnSplit_) return;
+  if (decrease) StatusBar1->repaint();
+  else SBarPaintMore();
+}
 
 platform::LRESULT TMainForm::WindowProc(platform::UINT msg, platform::WPARAM wParam, platform::LPARAM lParam) {
   if (msg == platform::WM_USER) WMUser(wParam, lParam);
@@ -411,6 +532,32 @@ void TMainForm::ErgPaintBoxPaint(QObject*) {
   QPainter* canvas = ErgPaintBox->Canvas();
   if (!canvas || !FResultDib.Info) return;
   const int w = DibWidth(FResultDib), h = DibHeight(FResultDib);
-  if (ErgPaintBox->width() != w || ErgPaintBox->height() != h) ErgPaintBox->resize(w, h);
+  // A new size updates the scroll ranges and repaints.
+  if (ErgPaintBox->width() != w) ErgPaintBox->resize(w, ErgPaintBox->height());
+  if (ErgPaintBox->height() != h) ErgPaintBox->resize(ErgPaintBox->width(), h);
   drawDibDirect(*canvas, FResultDib, QRect(0, 0, w, h));
+}
+
+void TMainForm::ErgPaintBoxMouseDown(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t X, int32_t Y) {
+  FResultDragging = true;
+  FResultDragX = X;
+  FResultDragY = Y;
+}
+
+void TMainForm::ErgPaintBoxMouseMove(QObject*, Qt::KeyboardModifiers, int32_t X, int32_t Y) {
+  if (!FResultDragging) return;
+  const int32_t H = ErgScrollBox->HorzPosition(), V = ErgScrollBox->VertPosition();
+  const int32_t RH = ErgScrollBox->HorzRange(), RV = ErgScrollBox->VertRange();
+  int32_t NH = H + (FResultDragX - X), NV = V + (FResultDragY - Y);
+  if (NH < 0) NH = 0;
+  if (NV < 0) NV = 0;
+  if (NH > RH - 1) NH = RH - 1;
+  if (NV > RV - 1) NV = RV - 1;
+  // The scroll bars limit each position further to range minus visible extent.
+  ErgScrollBox->SetHorzPosition(NH);
+  ErgScrollBox->SetVertPosition(NV);
+}
+
+void TMainForm::ErgPaintBoxMouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t, int32_t) {
+  FResultDragging = false;
 }

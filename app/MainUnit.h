@@ -4,6 +4,7 @@
 
 #include "Components.h"
 
+#include "EditorCore.h"
 #include "Velbrik.h"
 #include "platform/win.h"
 
@@ -30,17 +31,10 @@ class TJamShellList;
 class TJamShellLink;
 class TFilterComboBox;
 
-// One mask entry: the source pixel a result pixel shows (rows counted bottom-up).
-struct TMaskEntry {
-  int32_t X;
-  int32_t Y;
-};
-
-struct TRect32 {
-  int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
-};
-
-class TMainForm : public QMainWindow, public platform::TMessageTarget {
+// The main window. The pictures, the mask, the zoom ratio and the stroke state live in the
+// editing engine it derives from (FSourceDib, FResultDib, FMask, FZoomNum, ...); the window turns
+// its events into calls of the engine and gives the engine its drawing, timer and capture.
+class TMainForm : public QMainWindow, public platform::TMessageTarget, public warp::TEditorCore {
   Q_OBJECT
 public:
   // An empty programFile means the running program's file; its folder is FProgramDir.
@@ -136,19 +130,12 @@ public:
   QTimer* Timer1 = nullptr;
 
   // --- state ---------------------------------------------------------------------------------
-  TRect32 FProgressRect;   // panel 1 of StatusBar1 as last drawn; all zero until then
-  int32_t FProgress = 0;   // progress percentage
-  uint8_t FOutlineShown = 0;
-  TDib FSourceDib{};
-  std::string FProgramDir; // ends in "/"
-  uint8_t FResultDragging = 0;
+  // (The editing engine holds the pictures, the mask, the zoom ratio and the stroke state.)
+  warp::TRect FProgressRect; // panel 1 of StatusBar1 as last drawn; all zero until then
+  int32_t FProgress = 0;     // progress percentage
+  std::string FProgramDir;   // ends in "/"
+  bool FResultDragging = false;
   int32_t FResultDragX = 0, FResultDragY = 0;
-  TDib FResultDib{};
-  TMaskEntry* FMask = nullptr;
-  int32_t FLastX = 0, FLastY = 0;
-  int32_t FZoomDen = 0, FZoomNum = 0;
-  uint8_t FStrokeActive = 0;
-  TRect32 FOutlineRect;
 
   // --- life cycle ----------------------------------------------------------------------------
   void FormCreate(QObject* Sender);
@@ -180,13 +167,27 @@ public:
   void BitBtn2Click(QObject* Sender);
 
   // --- editing view ----------------------------------------------------------------------------
+  // Button and modifiers are not looked at: any button starts and ends a stroke.
+  void PaintBox1MouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void PaintBox1MouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void PaintBox1MouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
   void PaintBox1Paint(QObject* Sender);
   void ZoomEdChange(QObject* Sender);
   void PageControl2Change(QObject* Sender);
   void Timer1Timer(QObject* Sender);
 
+  // --- hooks of the editing engine ------------------------------------------------------------
+  warp::TToolBarState ReadToolBar() override;
+  void RepaintView() override;
+  void RepaintViewRect(const warp::TRect& Rect) override;
+  void InvertOutline(const warp::TRect& Rect) override;
+  void SetMouseCapture(bool On) override;
+  void SetTimerEnabled(bool On) override;
+  void ResizeView(int32_t Width, int32_t Height) override;
+  platform::HWND MessageOwner() override { return this; }
+
   // --- progress indicator ----------------------------------------------------------------------
-  void SetProStatus(int32_t Value);
+  void SetProStatus(int32_t Value) override;
   void StatusBar1DrawPanel(comp::TStatusBar* StatusBar, int Panel, QPainter& Canvas, const QRect& Rect);
   void SBarPaintMore();
   platform::LRESULT WindowProc(platform::UINT msg, platform::WPARAM wParam,
@@ -195,6 +196,9 @@ public:
 
   // --- result page -----------------------------------------------------------------------------
   void ErgPaintBoxPaint(QObject* Sender);
+  void ErgPaintBoxMouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void ErgPaintBoxMouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void ErgPaintBoxMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
 
 protected:
   void closeEvent(QCloseEvent* e) override;
@@ -207,6 +211,10 @@ private:
   void buildPageOperieren(QWidget* page);
   void buildPageErgebnis(QWidget* page);
   void wheel(QWheelEvent* e);
+  void drawOutlineOverlay(QPainter& p);
+  int32_t progressSplit(const warp::TRect& r) const;
+  int32_t drawnSplit_ = -1;      // split of panel 1 as last drawn; -1: not drawn yet
+  warp::TRect drawnRect_;        // panel rectangle it was drawn in
   int wheelRest_ = 0;       // wheel movement short of a whole notch
   bool sizedToFrame_ = false;
 };
