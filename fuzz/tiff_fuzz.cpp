@@ -1,0 +1,7 @@
+// Fuzz target: the TIFF decoder on its own.
+#include "fuzz_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzzcheck::RunDecoder(velbrik::DecodeTiff, data, size);
+  return 0;
+}
