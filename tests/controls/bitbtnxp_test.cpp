@@ -193,8 +193,8 @@ TEST_F(ClassicPaint, FocusedButtonShowsDottedFocusRectangleFourPixelsInside) {
 
 TEST(ThemedPaint, FillsWithButtonColourAndDrawsNoClassicFrame) {
   uxtheme::SetVisualStylesEnabled(true);
+  TBitBtnXP button; // the first button loads the styles
   ASSERT_TRUE(uxtheme::VisualStylesActive());
-  TBitBtnXP button;
   button.resize(90, 25);
   button.SetCaption("Bild");
   QImage image(button.size(), QImage::Format_RGB32);
