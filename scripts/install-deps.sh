@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build, the tests and the screenshots need.
 # Runs as root, or through sudo when it is available. Packages already present are skipped by apt.
 set -eu
-PACKAGES="build-essential cmake ninja-build pkg-config ccache \
+PACKAGES="build-essential gcc-multilib cmake ninja-build pkg-config ccache \
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev \
   libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \

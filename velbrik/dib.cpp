@@ -98,7 +98,10 @@ void FailDib(TDib& dib, const std::string& message) {
   // Kept inside LogPal's entries, so that no pointer field of the record holds text.
   char* text = reinterpret_cast<char*>(dib.LogPal.palPalEntry);
   const size_t room = sizeof dib.LogPal.palPalEntry - 1;
-  const size_t n = std::min(room, message.size());
+  size_t n = std::min(room, message.size());
+  // A cut message must not end inside a UTF-8 sequence.
+  if (n < message.size())
+    while (n > 0 && (uint8_t(message[n]) & 0xC0) == 0x80) --n;
   std::memcpy(text, message.data(), n);
   text[n] = '\0';
 }

@@ -1,24 +1,191 @@
-// Placeholder: opening by signature, the filter string and saving.
+// Opening picture files: reading the file (bounded), choosing the decoder by the file's
+// signature, and the filter string of the readable types.
 #include "decoder.h"
 
+#include <cerrno>
 #include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velbrik {
-bool DecodeAny(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error) {
-  return DecodeBmp(data, size, out, progress, error);
+namespace {
+
+std::string quoted(const std::string& name) { return "\xE2\x80\x9E" + name + "\xE2\x80\x9C"; }
+
+bool startsWith(const uint8_t* data, size_t size, const char* signature, size_t length) {
+  return size >= length && std::memcmp(data, signature, length) == 0;
 }
+
+std::string readReason(int err) {
+  switch (err) {
+  case EACCES:
+  case EPERM: return "Keine Berechtigung zum Lesen.";
+  case ENOENT: return "Die Datei oder ihr Ordner existiert nicht.";
+  case ENOTDIR: return "Ein Teil des Pfads ist kein Ordner.";
+  case ENAMETOOLONG: return "Der Dateiname ist zu lang.";
+  case ELOOP: return "Der Pfad enthält zu viele symbolische Verknüpfungen.";
+  case EIO: return "Ein-/Ausgabefehler beim Lesen.";
+  case EMFILE:
+  case ENFILE: return "Es sind zu viele Dateien geöffnet.";
+  case ENOMEM: return "Nicht genug Speicher.";
+  default: return std::string("Systemfehler ") + std::to_string(err) + ".";
+  }
+}
+
+// Closes a POSIX file descriptor on every path out of readWholeFile.
+struct FdCloser {
+  int fd;
+  ~FdCloser() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Reads the whole file into `bytes`. The size is checked against kMaxFileBytes before anything
+// is allocated; special files (pipes, devices) are refused without reading from them.
+bool readWholeFile(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
+  const std::string name(path);
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    if (err == ENOENT)
+      error = "Die Datei " + quoted(name) + " wurde nicht gefunden.";
+    else
+      error = "Die Datei " + quoted(name) + " konnte nicht geöffnet werden: " + readReason(err);
+    return false;
+  }
+  FdCloser closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    error = "Die Datei " + quoted(name) + " konnte nicht gelesen werden: " + readReason(errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    error = quoted(name) + " ist ein Ordner und keine Bilddatei.";
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = quoted(name) + " ist keine gewöhnliche Datei und kann nicht als Bild geöffnet werden.";
+    return false;
+  }
+  if (st.st_size <= 0) {
+    error = "Die Datei " + quoted(name) + " ist leer.";
+    return false;
+  }
+  if (uint64_t(st.st_size) > kMaxFileBytes) {
+    error = "Die Datei " + quoted(name) + " ist zu groß (" +
+            std::to_string(uint64_t(st.st_size) >> 20) + " MB, höchstens " +
+            std::to_string(kMaxFileBytes >> 20) + " MB).";
+    return false;
+  }
+  try {
+    bytes.resize(size_t(st.st_size));
+  } catch (const std::bad_alloc&) {
+    error = "Nicht genug Speicher, um die Datei " + quoted(name) + " zu lesen.";
+    return false;
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = "Die Datei " + quoted(name) + " konnte nicht gelesen werden: " + readReason(errno);
+      return false;
+    }
+    if (n == 0) break; // the file shrank while being read
+    done += size_t(n);
+  }
+  if (done == 0) {
+    error = "Die Datei " + quoted(name) + " ist leer.";
+    return false;
+  }
+  bytes.resize(done);
+  return true;
+}
+
+// Decodes a file image into *dest and reports the outcome the way OpenDib promises: on success
+// a filled record, on failure Bits null and the message in the record. The progress bar starts
+// at 0 and is set back to 0 at the end, so it is empty between operations.
+void decodeInto(TDib* dest, const uint8_t* data, size_t size, Progress& progress) {
+  std::string error;
+  progress.report(0);
+  const bool ok = DecodeAny(data, size, *dest, progress, error);
+  if (!ok || dest->Bits == nullptr || dest->Info == nullptr) {
+    if (error.empty()) error = "Das Bild konnte nicht gelesen werden.";
+    FailDib(*dest, error);
+  }
+  progress.report(0);
+}
+
+} // namespace
+
+bool DecodeAny(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error) {
+  // Decoders may call FailDib on `out` before creating anything; it must not hold stale pointers.
+  std::memset(&out, 0, sizeof out);
+  if (data == nullptr || size == 0) {
+    error = "Die Datei ist leer.";
+    FailDib(out, error);
+    return false;
+  }
+  if (uint64_t(size) > kMaxFileBytes) {
+    error = "Die Datei ist zu groß (höchstens " + std::to_string(kMaxFileBytes >> 20) + " MB).";
+    FailDib(out, error);
+    return false;
+  }
+  if (startsWith(data, size, "BM", 2)) return DecodeBmp(data, size, out, progress, error);
+  if (startsWith(data, size, "\x89PNG", 4)) return DecodePng(data, size, out, progress, error);
+  if (startsWith(data, size, "\xFF\xD8\xFF", 3)) return DecodeJpeg(data, size, out, progress, error);
+  if (startsWith(data, size, "GIF87a", 6) || startsWith(data, size, "GIF89a", 6))
+    return DecodeGif(data, size, out, progress, error);
+  if (startsWith(data, size, "II*\0", 4) || startsWith(data, size, "MM\0*", 4))
+    return DecodeTiff(data, size, out, progress, error);
+  error = "Das Dateiformat wird nicht erkannt. Geöffnet werden können BMP-, PNG-, JPEG-, GIF- "
+          "und TIFF-Bilder.";
+  FailDib(out, error);
+  return false;
+}
+
 } // namespace velbrik
 
+using namespace velbrik;
+
 extern "C" {
-void OpenDib(TDib* dest, const char*, int32_t, void*) {
-  if (dest) velbrik::FailDib(*dest, "Noch nicht unterstützt.");
+
+// The option value is reserved and ignored.
+void OpenDib(TDib* dest, const char* path, int32_t /*option*/, void* window) {
+  if (dest == nullptr) return;
+  std::memset(dest, 0, sizeof *dest);
+  if (path == nullptr || path[0] == '\0') {
+    FailDib(*dest, "Es wurde kein Dateiname angegeben.");
+    return;
+  }
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!readWholeFile(path, bytes, error)) {
+    FailDib(*dest, error);
+    return;
+  }
+  Progress progress(window);
+  decodeInto(dest, bytes.data(), bytes.size(), progress);
 }
-void OpenDibMemory(TDib* dest, const void*, size_t, void*) {
-  if (dest) velbrik::FailDib(*dest, "Noch nicht unterstützt.");
+
+void OpenDibMemory(TDib* dest, const void* data, size_t size, void* window) {
+  if (dest == nullptr) return;
+  std::memset(dest, 0, sizeof *dest);
+  Progress progress(window);
+  decodeInto(dest, static_cast<const uint8_t*>(data), size, progress);
 }
-const char* GetDIBOpenFilter(void) { return "Alle Bilder|*.bmp"; }
-int32_t SaveDib(TDib, const char*, char* errorText, size_t n) {
-  if (errorText && n) std::strncpy(errorText, "nicht unterstützt", n - 1), errorText[n - 1] = 0;
-  return 0;
+
+const char* GetDIBOpenFilter(void) {
+  return "Alle Bilder|*.bmp;*.dib;*.png;*.jpg;*.jpeg;*.jpe;*.gif;*.tif;*.tiff"
+         "|Windows-Bitmap (*.bmp;*.dib)|*.bmp;*.dib"
+         "|PNG-Bild (*.png)|*.png"
+         "|JPEG-Bild (*.jpg;*.jpeg;*.jpe)|*.jpg;*.jpeg;*.jpe"
+         "|GIF-Bild (*.gif)|*.gif"
+         "|TIFF-Bild (*.tif;*.tiff)|*.tif;*.tiff"
+         "|Alle Dateien (*.*)|*.*";
 }
-}
+
+} // extern "C"

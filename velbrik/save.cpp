@@ -1,0 +1,194 @@
+// Saving an image: the format follows the file name's extension. The picture is written to a
+// temporary file in the target's folder, flushed to the disk and renamed over the target, so a
+// failed save never damages an existing file and leaves nothing behind.
+#include "decoder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velbrik {
+namespace {
+
+enum class Format { Bmp, Png, Jpeg, Tiff, Unknown };
+
+constexpr int kJpegQuality = 92;
+const char* const kTypes =
+    "Gespeichert werden kann als BMP (.bmp), PNG (.png), JPEG (.jpg, .jpeg) oder TIFF (.tif, .tiff).";
+
+std::string quoted(const std::string& name) { return "\xE2\x80\x9E" + name + "\xE2\x80\x9C"; }
+
+std::string extensionOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string ext = path.substr(dot + 1);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
+  return ext;
+}
+
+Format formatOf(const std::string& ext) {
+  if (ext == "bmp") return Format::Bmp;
+  if (ext == "png") return Format::Png;
+  if (ext == "jpg" || ext == "jpeg") return Format::Jpeg;
+  if (ext == "tif" || ext == "tiff") return Format::Tiff;
+  return Format::Unknown;
+}
+
+std::string writeReason(int err) {
+  switch (err) {
+  case EACCES:
+  case EPERM: return "Keine Berechtigung zum Schreiben in diesen Ordner.";
+  case ENOSPC: return "Auf dem Datenträger ist kein Platz mehr.";
+  case EDQUOT: return "Das Speicherkontingent ist erschöpft.";
+  case ENOENT: return "Der Ordner existiert nicht.";
+  case ENOTDIR: return "Ein Teil des Pfads ist kein Ordner.";
+  case EROFS: return "Das Dateisystem ist schreibgeschützt.";
+  case EISDIR: return "Das Ziel ist ein Ordner.";
+  case ENOTEMPTY:
+  case EEXIST: return "Das Ziel ist ein Ordner, der nicht leer ist.";
+  case EFBIG: return "Die Datei würde zu groß.";
+  case ENAMETOOLONG: return "Der Dateiname ist zu lang.";
+  case EIO: return "Ein-/Ausgabefehler beim Schreiben.";
+  case EXDEV: return "Die Datei kann nicht über Dateisystemgrenzen umbenannt werden.";
+  case EMFILE:
+  case ENFILE: return "Es sind zu viele Dateien geöffnet.";
+  case EBUSY: return "Das Ziel wird gerade benutzt.";
+  default: return std::string("Systemfehler ") + std::to_string(err) + ".";
+  }
+}
+
+// Permissions of the saved file: those of the file it replaces, else what the umask allows.
+mode_t fileMode(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+bool encode(Format format, const TDib& dib, std::FILE* file, std::string& error) {
+  switch (format) {
+  case Format::Bmp: return WriteBmp(dib, file, error);
+  case Format::Png: return WritePng(dib, file, error);
+  case Format::Jpeg: return WriteJpeg(dib, file, kJpegQuality, error);
+  case Format::Tiff: return WriteTiff(dib, file, error);
+  case Format::Unknown: break;
+  }
+  return false;
+}
+
+// Writes the temporary file completely and durably; on failure `reason` says why.
+bool writeTemporary(int fd, Format format, const TDib& dib, std::string& reason) {
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    reason = writeReason(errno);
+    ::close(fd);
+    return false;
+  }
+  std::string error;
+  errno = 0;
+  bool ok = encode(format, dib, file, error);
+  int err = errno;
+  if (ok && std::fflush(file) != 0) ok = false, err = errno;
+  if (ok && ::fsync(::fileno(file)) != 0) ok = false, err = errno;
+  const bool hadError = std::ferror(file) != 0;
+  if (std::fclose(file) != 0 && ok) ok = false, err = errno;
+  if (ok) return true;
+  // A failed write of the stream says more than the encoder's own message.
+  if (hadError && err != 0)
+    reason = writeReason(err);
+  else if (!error.empty())
+    reason = error;
+  else if (err != 0)
+    reason = writeReason(err);
+  else
+    reason = "Die Datei konnte nicht geschrieben werden.";
+  return false;
+}
+
+// Makes the rename itself durable; failures here cannot be reported usefully and are ignored.
+void syncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
+
+bool save(const TDib& dib, const std::string& path, std::string& error) {
+  const std::string failed = "Die Datei " + quoted(path) + " konnte nicht gespeichert werden: ";
+  if (dib.Info == nullptr || dib.Bits == nullptr) {
+    error = "Es ist kein Bild zum Speichern vorhanden.";
+    return false;
+  }
+  const VBitmapInfoHeader& h = dib.Info->bmiHeader;
+  if (!CheckDimensions(h.biWidth, h.biHeight, h.biBitCount, error)) {
+    error = failed + error;
+    return false;
+  }
+  const std::string ext = extensionOf(path);
+  const Format format = formatOf(ext);
+  if (format == Format::Unknown) {
+    error = (ext.empty() ? "Der Dateiname " + quoted(path) + " hat keine Endung. "
+                         : "Der Dateityp " + quoted("." + ext) + " ist unbekannt. ") +
+            kTypes;
+    return false;
+  }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    error = failed + writeReason(EISDIR);
+    return false;
+  }
+
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temp = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+                     "." + base + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    error = failed + writeReason(errno);
+    return false;
+  }
+  (void)::fchmod(fd, fileMode(path));
+  std::string reason;
+  if (!writeTemporary(fd, format, dib, reason)) {
+    ::unlink(temp.c_str());
+    error = failed + reason;
+    return false;
+  }
+  if (::rename(temp.c_str(), path.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    error = failed + writeReason(err);
+    return false;
+  }
+  syncFolder(folder);
+  return true;
+}
+
+} // namespace
+} // namespace velbrik
+
+extern "C" int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize) {
+  std::string error;
+  bool ok = false;
+  if (path == nullptr || path[0] == '\0')
+    error = "Es wurde kein Dateiname angegeben.";
+  else
+    ok = velbrik::save(dib, path, error);
+  if (errorText != nullptr && errorTextSize > 0) {
+    size_t n = ok ? 0 : std::min(error.size(), errorTextSize - 1);
+    if (n < error.size())
+      while (n > 0 && (uint8_t(error[n]) & 0xC0) == 0x80) --n; // never cut a UTF-8 sequence
+    std::memcpy(errorText, error.data(), n);
+    errorText[n] = '\0';
+  }
+  return ok ? 1 : 0;
+}

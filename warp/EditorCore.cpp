@@ -1,0 +1,246 @@
+#include "EditorCore.h"
+
+#include "Arith.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace warp {
+
+TEditorCore::TEditorCore() = default;
+
+TEditorCore::~TEditorCore() { ReleaseAll(); }
+
+void TEditorCore::FreeMask() {
+  delete[] FMask;
+  FMask = nullptr;
+}
+
+bool TEditorCore::AllocMask() {
+  FreeMask();
+  const int32_t w = PictureWidth(), h = PictureHeight();
+  if (w <= 0 || h <= 0) return false;
+  FMask = new (std::nothrow) TMaskEntry[size_t(w) * size_t(h)];
+  return FMask != nullptr;
+}
+
+void TEditorCore::ReleaseAll() {
+  deldib(FSourceDib);
+  deldib(FResultDib);
+  std::memset(&FSourceDib, 0, sizeof FSourceDib);
+  std::memset(&FResultDib, 0, sizeof FResultDib);
+  FreeMask();
+}
+
+int32_t TEditorCore::PictureWidth() const { return FSourceDib.Info ? DibWidth(FSourceDib) : 0; }
+int32_t TEditorCore::PictureHeight() const { return FSourceDib.Info ? DibHeight(FSourceDib) : 0; }
+
+void TEditorCore::InitMask() {
+  if (FMask) FillIdentity(FMask, PictureWidth(), PictureHeight());
+}
+
+void TEditorCore::renderdi() {
+  deldib(FResultDib);
+  std::memset(&FResultDib, 0, sizeof FResultDib);
+  if (FSourceDib.Info == nullptr) return;
+  const int32_t w = PictureWidth(), h = PictureHeight();
+  newdib(&FResultDib, w, h, 24, nullptr, 0);
+  if (DibBitCount(FSourceDib) != 24) {
+    platform::MessageBox(MessageOwner(), "DIB hat nicht 24BPP!", "", platform::MB_OK);
+    return;
+  }
+  // newdib failing (no memory) leaves Bits null: there is nowhere to copy to.
+  if (FResultDib.Bits == nullptr || FMask == nullptr || FSourceDib.Bits == nullptr) return;
+  warp::RenderArea(FSourceDib, FMask, FResultDib, WholePicture(w, h));
+}
+
+bool TEditorCore::RenderArea(const TPictureRect& Area) {
+  const bool fits = FSourceDib.Info != nullptr && FResultDib.Info != nullptr && FResultDib.Bits != nullptr &&
+                    FSourceDib.Bits != nullptr && FMask != nullptr && DibBitCount(FSourceDib) == 24 &&
+                    DibBitCount(FResultDib) == 24 && DibWidth(FResultDib) == PictureWidth() &&
+                    DibHeight(FResultDib) == PictureHeight();
+  if (!fits) {
+    renderdi();
+    return false;
+  }
+  warp::RenderArea(FSourceDib, FMask, FResultDib, Area);
+  return true;
+}
+
+void TEditorCore::InitWurzel(int32_t r) {
+  if (r == FSqrtRadius) return;
+  BuildSqrtTables(r, FSqrtFrac, FSqrtInt);
+  FSqrtRadius = r;
+}
+
+TStepInput TEditorCore::StepInput(int32_t x, int32_t y, int32_t curX, int32_t curY, int32_t lastX,
+                                  int32_t lastY, int32_t tool, bool xAxis, bool yAxis, double strength,
+                                  int32_t radius) {
+  TStepInput in;
+  in.x = x;
+  in.y = y;
+  in.curX = curX;
+  in.curY = curY;
+  in.lastX = lastX;
+  in.lastY = lastY;
+  in.tool = tool;
+  in.xAxis = xAxis;
+  in.yAxis = yAxis;
+  in.strength = strength;
+  in.radius = radius;
+  return in;
+}
+
+TProgressFn TEditorCore::Progress() {
+  return [this](int32_t v) { SetProStatus(v); };
+}
+
+void TEditorCore::DoEffekt(int32_t x, int32_t y, int32_t curX, int32_t curY, int32_t lastX, int32_t lastY,
+                           int32_t tool, bool xAxis, bool yAxis, double strength, int32_t radius) {
+  TStepInput in = StepInput(x, y, curX, curY, lastX, lastY, tool, xAxis, yAxis, strength, radius);
+  if (FMask == nullptr || !StepApplies(in, PictureWidth(), PictureHeight())) return;
+  InitWurzel(radius);
+  in.normalize = ReadToolBar().NormalizeChecked;
+  ApplyStepFull(FMask, PictureWidth(), PictureHeight(), in, FSqrtFrac, FSqrtInt, Progress());
+}
+
+TPictureRect TEditorCore::DoEffektFast(int32_t x, int32_t y, int32_t curX, int32_t curY, int32_t lastX,
+                                       int32_t lastY, int32_t tool, bool xAxis, bool yAxis, double strength,
+                                       int32_t radius) {
+  TStepInput in = StepInput(x, y, curX, curY, lastX, lastY, tool, xAxis, yAxis, strength, radius);
+  if (FMask == nullptr || !StepApplies(in, PictureWidth(), PictureHeight())) return TPictureRect{};
+  InitWurzel(radius);
+  in.normalize = ReadToolBar().NormalizeChecked;
+  return ApplyStepFast(FMask, PictureWidth(), PictureHeight(), in, FSqrtFrac, FSqrtInt, FSquareCopy, Progress());
+}
+
+int32_t TEditorCore::ToolCode(const TToolBarState& Bar) {
+  if (Bar.ZerrenDown) return kToolDrag;
+  if (Bar.SchmierenDown) return kToolSmear;
+  if (Bar.RadiererDown) return kToolEraser;
+  if (Bar.SchrumpfenDown) return kToolShrink;
+  return kToolGrow;
+}
+
+int32_t TEditorCore::PictureX(int32_t X) const { return Saturate32(int64_t(X) * FZoomDen / FZoomNum); }
+
+int32_t TEditorCore::PictureY(int32_t Y) const {
+  return Saturate32(int64_t(PictureHeight()) - 1 - int64_t(Y) * FZoomDen / FZoomNum);
+}
+
+int32_t TEditorCore::ViewWidth() const { return Saturate32(int64_t(PictureWidth()) * FZoomNum / FZoomDen); }
+int32_t TEditorCore::ViewHeight() const { return Saturate32(int64_t(PictureHeight()) * FZoomNum / FZoomDen); }
+
+void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
+  if (!FStrokeActive) return;
+  FLastX = X;
+  FLastY = Y;
+  const TToolBarState bar = ReadToolBar();
+  const int32_t tool = ToolCode(bar);
+  const bool xAxis = bar.XChecked || bar.XYChecked;
+  const bool yAxis = bar.YChecked || bar.XYChecked;
+  const double strength = double(bar.Strength);
+  const int32_t radius = Trunc(bar.Radius);
+  const int32_t x = PictureX(X), y = PictureY(Y);
+  if (!FFastPath) {
+    DoEffekt(x, y, X, Y, prevX, prevY, tool, xAxis, yAxis, strength, radius);
+    renderdi();
+    PaintView();
+    return;
+  }
+  const TPictureRect changed = DoEffektFast(x, y, X, Y, prevX, prevY, tool, xAxis, yAxis, strength, radius);
+  if (!RenderArea(changed)) {
+    PaintView();
+    return;
+  }
+  EraseOutline();
+  const TRect view = ViewRectOf(changed);
+  if (!view.Empty()) RepaintViewRect(view);
+}
+
+void TEditorCore::ViewMouseDown(int32_t X, int32_t Y) {
+  if (FStrokeActive) return;
+  FLastX = X;
+  FLastY = Y;
+  FStrokeActive = true;
+  SetMouseCapture(true);
+  SetTimerEnabled(true);
+  Malen(X, Y, FLastX, FLastY);
+}
+
+void TEditorCore::ViewMouseMove(int32_t X, int32_t Y) {
+  EraseOutline();
+  Malen(X, Y, FLastX, FLastY);
+  DrawOutline(X, Y);
+}
+
+void TEditorCore::ViewMouseUp(int32_t X, int32_t Y) {
+  if (!FStrokeActive) return;
+  FLastX = X;
+  FLastY = Y;
+  FStrokeActive = false;
+  SetMouseCapture(false);
+  SetTimerEnabled(false);
+}
+
+void TEditorCore::TimerTick() { ViewMouseMove(FLastX, FLastY); }
+
+void TEditorCore::ZoomEdChanged() {
+  const long double z = ReadToolBar().Zoom;
+  // The field's range is 0.05..10; a ratio from zero, a negative or a non-number is refused.
+  if (!(z > 0)) return;
+  if (z >= 1) {
+    FZoomNum = std::max(1, Trunc(z * 10.0L));
+    FZoomDen = 10;
+  } else {
+    FZoomNum = 10;
+    FZoomDen = std::max(1, Trunc(10.0L / z));
+  }
+  ResizeView(ViewWidth(), ViewHeight());
+  PaintView();
+}
+
+void TEditorCore::PageChanged() { FOutlineShown = false; }
+
+void TEditorCore::PaintView() {
+  EraseOutline();
+  RepaintView();
+}
+
+TRect TEditorCore::OutlineRect(int32_t X, int32_t Y, long double R, long double Z) {
+  const Extended rz = Extended(R) * Extended(Z);
+  return TRect{Trunc(Extended(X) - rz), Trunc(Extended(Y) - rz), Trunc(Extended(X) + rz), Trunc(Extended(Y) + rz)};
+}
+
+void TEditorCore::DrawOutline(int32_t X, int32_t Y) {
+  const TToolBarState bar = ReadToolBar();
+  FOutlineRect = OutlineRect(X, Y, bar.Radius, bar.Zoom);
+  FOutlineShown = true;
+  InvertOutline(FOutlineRect);
+}
+
+void TEditorCore::EraseOutline() {
+  if (!FOutlineShown) return;
+  FOutlineShown = false;
+  InvertOutline(FOutlineRect);
+}
+
+TRect TEditorCore::ViewRectOf(const TPictureRect& Area) const {
+  if (Area.Empty()) return TRect{};
+  const int64_t w = PictureWidth(), h = PictureHeight();
+  const int64_t vw = ViewWidth(), vh = ViewHeight();
+  if (w <= 0 || h <= 0 || vw <= 0 || vh <= 0) return TRect{};
+  // Picture column j fills about the view columns j * vw / w .. (j + 1) * vw / w; two pixels of
+  // margin cover every rounding of the scaled drawing (nearest neighbour or averaging).
+  constexpr int64_t kMargin = 2;
+  const int64_t top = h - 1 - Area.Top, bottom = h - 1 - Area.Bottom; // rows counted from the top
+  TRect r;
+  r.Left = int32_t(std::clamp<int64_t>(Area.Left * vw / w - kMargin, 0, vw));
+  r.Right = int32_t(std::clamp<int64_t>(((Area.Right + 1) * vw + w - 1) / w + kMargin, 0, vw));
+  r.Top = int32_t(std::clamp<int64_t>(top * vh / h - kMargin, 0, vh));
+  r.Bottom = int32_t(std::clamp<int64_t>(((bottom + 1) * vh + h - 1) / h + kMargin, 0, vh));
+  return r;
+}
+
+} // namespace warp

@@ -1,0 +1,174 @@
+// The editing engine of the main window without any GUI toolkit: the two pictures, the mask,
+// the tools' square-root tables, the zoom ratio and the stroke state, with the operations on
+// them. The main window derives from this class and implements the hooks below, turning its
+// events into one-line calls of the handlers; the replay tool and the tests do the same headless.
+//
+// Coordinates: view pixels (X, Y) count from the view's top left corner, Y downwards; picture
+// pixels (x, y) count rows from the bottom, as the mask and the pixel memory do.
+#pragma once
+
+#include "Mask.h"
+#include "Tools.h"
+#include "Velbrik.h"
+#include "platform/win.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace warp {
+
+// A rectangle of view pixels: Left..Right-1 by Top..Bottom-1 (right and bottom edges excluded,
+// as for the bounding box of an ellipse on the window system's canvas).
+struct TRect {
+  int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+  bool Empty() const { return Right <= Left || Bottom <= Top; }
+  friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+// The tool bar's controls as the window reads them at each use.
+struct TToolBarState {
+  // Tool buttons (one exclusive group): WachsenBtn, SchrumpfenBtn, RadiererBtn, SchmierenBtn, ZerrenBtn.
+  bool WachsenDown = true, SchrumpfenDown = false, RadiererDown = false, SchmierenDown = false,
+       ZerrenDown = false;
+  // Axis radio buttons xyCheck "X && Y", xCheck "X", ycheck "Y".
+  bool XYChecked = true, XChecked = false, YChecked = false;
+  bool NormalizeChecked = true;
+  // The spin edits' values, each the extended-precision number read from the field's text.
+  long double Strength = 0.4L; // StarkED
+  long double Radius = 50;     // RadiusED
+  long double Zoom = 1;        // ZoomEd
+};
+
+class TEditorCore {
+public:
+  TEditorCore();
+  virtual ~TEditorCore(); // releases whatever ReleaseAll has not released yet
+  TEditorCore(const TEditorCore&) = delete;
+  TEditorCore& operator=(const TEditorCore&) = delete;
+
+  // ---- Hooks: what the host (window, replay tool, tests) provides ----
+
+  // The tool bar's current state; read afresh for every step, outline and zoom change.
+  virtual TToolBarState ReadToolBar() = 0;
+  // The progress indicator: 0..100, called per row of a step and with 0 at its end.
+  virtual void SetProStatus(int32_t Value) = 0;
+  // Repaint the whole view from FResultDib at the zoom ratio, now (before returning).
+  virtual void RepaintView() = 0;
+  // Repaint only this part of the view from FResultDib, now. The rectangle is inside the view.
+  virtual void RepaintViewRect(const TRect& Rect) = 0;
+  // Invert the pixels of the ellipse inscribed in Rect (no fill, 1-pixel pen), now. Called once
+  // to draw the brush outline and once more with the same rectangle to erase it. FOutlineShown
+  // and FOutlineRect already hold the new state when it is called, so a host that repaints
+  // instead of inverting draws the picture and, while FOutlineShown, the inverted ellipse of
+  // FOutlineRect over it.
+  virtual void InvertOutline(const TRect& Rect) = 0;
+  // Capture the pointer for the view (moves and the release reach it outside too) or release it.
+  virtual void SetMouseCapture(bool On) = 0;
+  // Enable or disable the stroke repeat timer Timer1 (1000 ms).
+  virtual void SetTimerEnabled(bool On) = 0;
+  // Give the view this size in view pixels (the zoom changed).
+  virtual void ResizeView(int32_t Width, int32_t Height) = 0;
+  // Owner of the message boxes the engine shows; null shows them without an owner.
+  virtual platform::HWND MessageOwner() { return nullptr; }
+
+  // ---- State ----
+
+  TDib FSourceDib{};           // the picture being edited, 24 bits per pixel; never changed here
+  TDib FResultDib{};           // the source seen through the mask, same size
+  TMaskEntry* FMask = nullptr; // width x height entries of FSourceDib, rows bottom-up
+  std::vector<double> FSqrtFrac;  // sqrt(i / FSqrtRadius), i = 0..FSqrtRadius
+  std::vector<int32_t> FSqrtInt;  // trunc(sqrt(k)), k = 0..FSqrtRadius^2
+  int32_t FSqrtRadius = 0;        // radius the tables are built for; 0 = none yet
+  int32_t FLastX = 0, FLastY = 0; // pointer at the last event of the current or last stroke, view pixels
+  int32_t FZoomNum = 1, FZoomDen = 1; // view length = picture length * FZoomNum div FZoomDen
+  bool FStrokeActive = false;
+  bool FOutlineShown = false;     // the brush outline is on the view now
+  TRect FOutlineRect{};           // where it was drawn
+  // Steps change and re-render only the brush square and repaint only its view rectangle; false
+  // runs the straightforward whole-picture step (same results, for comparisons).
+  bool FFastPath = true;
+
+  // ---- Pictures and mask ----
+
+  // Frees the mask block (FMask becomes null).
+  void FreeMask();
+  // Frees the old block and allocates width x height entries for FSourceDib (contents undefined
+  // until InitMask). False, with FMask null, when the memory is not available.
+  bool AllocMask();
+  // Releases both pictures and the mask, each exactly once; the fields are left empty.
+  void ReleaseAll();
+  // Width and height of FSourceDib (0 when there is none).
+  int32_t PictureWidth() const;
+  int32_t PictureHeight() const;
+
+  // The identity mask.
+  void InitMask();
+  // Releases FResultDib, creates it anew at the source's size (24 bits) and renders the whole
+  // source through the mask. A source of another depth: the message "DIB hat nicht 24BPP!" and
+  // nothing copied; a result that could not be created: nothing copied.
+  void renderdi();
+  // Renders only `Area` into the existing FResultDib and returns true; when FResultDib does not
+  // fit the source or the source is not 24 bits, runs renderdi instead and returns false.
+  bool RenderArea(const TPictureRect& Area);
+
+  // ---- The tools ----
+
+  // Builds FSqrtFrac and FSqrtInt for radius r unless they are built for it already.
+  void InitWurzel(int32_t r);
+  // One step of `tool` around picture pixel (x, y); reads NormalizeChecked from the tool bar.
+  // A centre outside the picture, or a radius outside 1..kMaxRadius, changes nothing.
+  void DoEffekt(int32_t x, int32_t y, int32_t curX, int32_t curY, int32_t lastX, int32_t lastY,
+                int32_t tool, bool xAxis, bool yAxis, double strength, int32_t radius);
+  // The same step done the fast way; returns the square of the mask it may have changed
+  // (empty when the step did nothing).
+  TPictureRect DoEffektFast(int32_t x, int32_t y, int32_t curX, int32_t curY, int32_t lastX,
+                            int32_t lastY, int32_t tool, bool xAxis, bool yAxis, double strength,
+                            int32_t radius);
+
+  // ---- The editing view ----
+
+  // One stroke step at view pixel (X, Y), the pointer having been at (prevX, prevY): the tool
+  // bar's settings, DoEffekt at the mapped picture pixel, rendering and repaint. Nothing
+  // unless a stroke is active.
+  void Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY);
+  // PaintBox1MouseDown: any button; ignored while a stroke is active.
+  void ViewMouseDown(int32_t X, int32_t Y);
+  // PaintBox1MouseMove: moves the outline, and steps during a stroke.
+  void ViewMouseMove(int32_t X, int32_t Y);
+  // PaintBox1MouseUp: any button ends the stroke; no step at the release point.
+  void ViewMouseUp(int32_t X, int32_t Y);
+  // Timer1Timer: a step at (FLastX, FLastY) without movement, outline erased and drawn again.
+  void TimerTick();
+  // ZoomEdChange: the new ratio from the zoom field, the view's new size and a repaint.
+  void ZoomEdChanged();
+  // PageControl2Change: the outline is gone with the page; nothing is drawn.
+  void PageChanged();
+  // PaintBox1Paint as the program calls it: erases the outline if shown, repaints the view.
+  void PaintView();
+
+  // ---- Arithmetic of the view, public for the host and the tests ----
+
+  // Tool code 0..4 from the tool buttons (ZerrenBtn wins, then SchmierenBtn, ...; grow by default).
+  static int32_t ToolCode(const TToolBarState& Bar);
+  // Picture column and bottom-up row of view pixel (X, Y) at the current zoom ratio.
+  int32_t PictureX(int32_t X) const;
+  int32_t PictureY(int32_t Y) const;
+  // View size at the current zoom ratio.
+  int32_t ViewWidth() const;
+  int32_t ViewHeight() const;
+  // The outline's rectangle around (X, Y) for radius field value R and zoom field value Z.
+  static TRect OutlineRect(int32_t X, int32_t Y, long double R, long double Z);
+  // The view rectangle that shows (at least) the picture pixels of Area, cut to the view.
+  TRect ViewRectOf(const TPictureRect& Area) const;
+
+private:
+  void DrawOutline(int32_t X, int32_t Y);
+  void EraseOutline();
+  TStepInput StepInput(int32_t x, int32_t y, int32_t curX, int32_t curY, int32_t lastX, int32_t lastY,
+                       int32_t tool, bool xAxis, bool yAxis, double strength, int32_t radius);
+  TProgressFn Progress();
+
+  std::vector<TMaskEntry> FSquareCopy; // the fast step's copy of the brush square, reused
+};
+
+} // namespace warp
