@@ -15,6 +15,7 @@ namespace warp {
 struct TMaskEntry {
   int32_t X; // source column, 0 = leftmost
   int32_t Y; // source row, 0 = bottom row
+  friend bool operator==(const TMaskEntry&, const TMaskEntry&) = default;
 };
 static_assert(sizeof(TMaskEntry) == 8, "the mask is a plain block of two 32-bit integers per pixel");
 

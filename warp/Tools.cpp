@@ -61,11 +61,13 @@ inline int32_t EraseCoord(int32_t v, int32_t home) {
   return e == v ? home : e;
 }
 
-inline double Weight(const TStepContext& k, int32_t u) {
-  if (k.tool == kToolGrow) return double((Extended(k.frac[u]) * k.s + 1.0L) - k.s);
-  if (k.tool == kToolShrink) return double((1.0L - Extended(k.frac[u])) * k.s + 1.0L);
+inline double WeightOf(int32_t tool, double sqrtFrac, Extended s) {
+  if (tool == kToolGrow) return double((Extended(sqrtFrac) * s + 1.0L) - s);
+  if (tool == kToolShrink) return double((1.0L - Extended(sqrtFrac)) * s + 1.0L);
   return 1.0;
 }
+
+inline double Weight(const TStepContext& k, int32_t u) { return WeightOf(k.tool, k.frac[u], k.s); }
 
 // One entry E at row i, column j, whole-pixel distance u from the centre. `sample(sx, sy)`
 // yields the entry grow and shrink read: the mask as it was before the step.
@@ -111,6 +113,10 @@ inline bool ReadsSnapshot(int32_t tool) { return tool == kToolGrow || tool == kT
 inline int32_t RowProgress(const TStepContext& k, int32_t i) { return ((i - k.y + k.c) * 100) / (2 * k.c); }
 
 } // namespace
+
+double ToolWeight(int32_t tool, double sqrtFrac, double strength) {
+  return WeightOf(tool, sqrtFrac, Extended(strength));
+}
 
 void BuildSqrtTables(int32_t r, std::vector<double>& frac, std::vector<int32_t>& ints) {
   frac.resize(size_t(r) + 1);

@@ -46,6 +46,11 @@ using TProgressFn = std::function<void(int32_t)>;
 // ints[k] = trunc(sqrt(k)) for k = 0..r*r, both roots taken in extended precision.
 void BuildSqrtTables(int32_t r, std::vector<double>& frac, std::vector<int32_t>& ints);
 
+// The weight of grow (w = (sqrtFrac * s + 1) - s) and shrink (w = (1 - sqrtFrac) * s + 1) for
+// the table value sqrtFrac = sqrt(u / r), computed in extended precision and stored as double;
+// 1 for the other tools.
+double ToolWeight(int32_t tool, double sqrtFrac, double strength);
+
 // Whether a step does anything: centre inside the picture and radius 1..kMaxRadius.
 // A step that does not apply changes nothing and reports no progress.
 bool StepApplies(const TStepInput& in, int32_t width, int32_t height);

@@ -1,0 +1,34 @@
+// The favourite folders and their file, folders.dat: one folder per line, most recent first.
+// Entries are 8-bit strings kept byte for byte; nothing is trimmed, quoted or escaped.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace favourites {
+
+using TFolderList = std::vector<std::string>;
+
+// Splits the text of folders.dat into entries. A CR ends a line and an LF right after it
+// belongs to that line end; any other LF is part of the entry. A Ctrl-Z (26) ends the text.
+// A last line without a line end is an entry; a line end at the very end adds none.
+TFolderList ParseFolders(std::string_view text);
+
+// Every entry followed by CR LF.
+std::string FormatFolders(const TFolderList& folders);
+
+// Reads the file; a file that cannot be opened or read gives an empty list.
+TFolderList ReadFolders(const std::string& fileName);
+
+// Writes the list to a fresh file beside fileName and renames it over fileName, so that the
+// old file stays whole when anything fails. Returns false on failure (nothing is left behind).
+bool WriteFolders(const std::string& fileName, const TFolderList& folders);
+
+// Index of the last entry equal to folder byte for byte, or -1.
+int LastIndexOf(const TFolderList& folders, std::string_view folder);
+
+// Moves folder to index 0: removes the last equal entry (only that one) and inserts it on top.
+void MoveToTop(TFolderList& folders, const std::string& folder);
+
+} // namespace favourites

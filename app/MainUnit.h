@@ -1,0 +1,223 @@
+// The main window: three pages (choose a picture, deform it, view the result), the bottom bar
+// and the status bar with the progress indicator. It owns all of the program's state.
+#pragma once
+
+#include "Components.h"
+
+#include "EditorCore.h"
+#include "Velbrik.h"
+#include "platform/win.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <string>
+
+class QCheckBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenuBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+
+// Page "Motiv laden": the shell controls (app/ShellControls.h).
+class TJamShellTree;
+class TJamShellList;
+class TJamShellLink;
+class TFilterComboBox;
+
+// The main window. The pictures, the mask, the zoom ratio and the stroke state live in the
+// editing engine it derives from (FSourceDib, FResultDib, FMask, FZoomNum, ...); the window turns
+// its events into calls of the engine and gives the engine its drawing, timer and capture.
+class TMainForm : public QMainWindow, public platform::TMessageTarget, public warp::TEditorCore {
+  Q_OBJECT
+public:
+  // An empty programFile means the running program's file; its folder is FProgramDir.
+  explicit TMainForm(const std::string& programFile = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // --- components, named as in the window layout -------------------------------------------
+  QMenuBar* MainMenu1 = nullptr;
+  comp::TStatusBar* StatusBar1 = nullptr;
+  comp::TPanel* Panel7 = nullptr;
+  QToolButton* wwwBtn = nullptr;
+  comp::TPanel* Panel8 = nullptr;
+  QLabel* ueberbtn = nullptr; // image buttons; plain pictures until the image button exists
+  QLabel* endebtn = nullptr;
+  comp::TPanel* OuterPanel = nullptr;
+  QTabWidget* PageControl2 = nullptr;
+  comp::TImageList TaBImages;
+
+  // Page 0, "Motiv laden" (built by BuildPageMotivLaden).
+  QWidget* TabSheetMotivLaden = nullptr;
+  comp::TPanel* Panel5 = nullptr;
+  comp::TRxLabel* RxLabel8 = nullptr;
+  comp::TPanel* Panel3 = nullptr;
+  comp::TPanel* Panel18 = nullptr;
+  comp::TRxLabel* RxLabel12 = nullptr;
+  QListWidget* PrefListBox = nullptr;
+  comp::TPanel* Panel9 = nullptr;
+  comp::TPanel* Panel10 = nullptr;
+  TJamShellTree* JamShellTree1 = nullptr;
+  comp::TSplitter* Splitter1 = nullptr;
+  TJamShellList* JamShellList1 = nullptr;
+  TJamShellLink* JamShellLink1 = nullptr;
+  comp::TPanel* Panel11 = nullptr;
+  TFilterComboBox* FilterComboBox1 = nullptr;
+  comp::TSplitter* Splitter2 = nullptr;
+  comp::TPanel* Panel12 = nullptr;
+  comp::TPanel* Panel13 = nullptr;
+  comp::TRxLabel* RxLabel1 = nullptr;
+  comp::TPanel* Panel15 = nullptr;
+  comp::TPaintBox* DibPrevPaint = nullptr;
+  comp::TPanel* Panel14 = nullptr;
+  comp::TRxLabel* RxLabel2 = nullptr;
+  comp::TRxLabel* RxLabel4 = nullptr;
+  comp::TRxLabel* RxLabel5 = nullptr;
+  QLineEdit* Breit = nullptr;
+  QLineEdit* Hoch = nullptr;
+  QLineEdit* Tief = nullptr;
+
+  // Page 1, "Gesicht operieren".
+  QWidget* TabSheet2 = nullptr;
+  comp::TPanel* Panel6 = nullptr;
+  comp::TRxLabel* RxLabel9 = nullptr;
+  comp::TPanel* Panel43 = nullptr;
+  comp::TSpeedBar* SpeedBar1 = nullptr;
+  comp::TSpeedItem* WachsenBtn = nullptr;
+  comp::TSpeedItem* SchrumpfenBtn = nullptr;
+  comp::TSpeedItem* SchmierenBtn = nullptr;
+  comp::TSpeedItem* ZerrenBtn = nullptr;
+  comp::TSpeedItem* RadiererBtn = nullptr;
+  QCheckBox* NormalizeCheck = nullptr;
+  QRadioButton* xyCheck = nullptr;
+  QRadioButton* xCheck = nullptr;
+  QRadioButton* ycheck = nullptr;
+  comp::TRxLabel* RxLabel3 = nullptr;
+  comp::TRxLabel* RxLabel6 = nullptr;
+  comp::TRxLabel* RxLabel7 = nullptr;
+  comp::TSpinEdit* StarkED = nullptr;
+  comp::TSpinEdit* RadiusED = nullptr;
+  comp::TSpinEdit* ZoomEd = nullptr;
+  comp::TScrollBox* ScrollBox1 = nullptr;
+  comp::TPaintBox* PaintBox1 = nullptr;
+
+  // Page 2, "Ergebnis verarbeiten".
+  QWidget* TabSheet4 = nullptr;
+  comp::TPanel* Panel16 = nullptr;
+  comp::TRxLabel* RxLabel10 = nullptr;
+  comp::TPanel* Panel21 = nullptr;
+  comp::TPanel* Panel22 = nullptr;
+  QLabel* Image1 = nullptr;
+  comp::TPanel* Panel23 = nullptr;
+  comp::TRxLabel* RxLabel27 = nullptr;
+  comp::TPanel* Panel1 = nullptr;
+  comp::TPanel* Panel17 = nullptr;
+  QPushButton* SaveAsBtn = nullptr; // theme-aware bitmap buttons once they exist
+  QPushButton* PrintBtn = nullptr;
+  comp::TScrollBox* ErgScrollBox = nullptr;
+  comp::TPaintBox* ErgPaintBox = nullptr;
+
+  // Components without a window.
+  comp::TShellBrowser* ShellBrowser1 = nullptr;
+  comp::TSystemImageList* JamSystemImageList1 = nullptr;
+  comp::TSaveDialog SaveDialog1;
+  QTimer* Timer1 = nullptr;
+
+  // --- state ---------------------------------------------------------------------------------
+  // (The editing engine holds the pictures, the mask, the zoom ratio and the stroke state.)
+  warp::TRect FProgressRect; // panel 1 of StatusBar1 as last drawn; all zero until then
+  int32_t FProgress = 0;     // progress percentage
+  std::string FProgramDir;   // ends in "/"
+  bool FResultDragging = false;
+  int32_t FResultDragX = 0, FResultDragY = 0;
+
+  // --- life cycle ----------------------------------------------------------------------------
+  void FormCreate(QObject* Sender);
+  void FormDestroy(QObject* Sender);
+  void FormCloseQuery(QObject* Sender, bool& CanClose);
+  void EndeBtnClick(QObject* Sender);
+  void wwwBtnClick(QObject* Sender);
+  // Shift is the keyboard modifiers, MousePos in screen coordinates.
+  void FormMouseWheelDown(QObject* Sender, Qt::KeyboardModifiers Shift, QPoint MousePos, bool& Handled);
+  void FormMouseWheelUp(QObject* Sender, Qt::KeyboardModifiers Shift, QPoint MousePos, bool& Handled);
+
+  // --- page "Motiv laden", picture loading and favourites (app/MainLoading.cpp) ---------------
+  void BuildPageMotivLaden(QWidget* TabSheetMotivLaden);
+  void FormCreateFilter();
+  void FormCreateFolders();
+  void JamShellList1DblClick(QObject* Sender);
+  void JamShellList1KeyPress(QObject* Sender, char& Key);
+  void FilterComboBox1Change(QObject* Sender);
+  void openfilenow(const std::string& FileName);
+  void PictureLoaded(TDib& Record);
+  void DibPrevPaintPaint(QObject* Sender);
+  void AddToPrefFolders(const std::string& Folder);
+  void PrefListBoxDblClick(QObject* Sender);
+  void PrefListBoxKeyPress(QObject* Sender, char& Key);
+
+  // --- about, save and print (app/MainDialogs.cpp) -------------------------------------------
+  void ueberbtnClick(QObject* Sender);
+  void BitBtn1Click(QObject* Sender);
+  void BitBtn2Click(QObject* Sender);
+
+  // --- editing view ----------------------------------------------------------------------------
+  // Button and modifiers are not looked at: any button starts and ends a stroke.
+  void PaintBox1MouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void PaintBox1MouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void PaintBox1MouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void PaintBox1Paint(QObject* Sender);
+  void ZoomEdChange(QObject* Sender);
+  void PageControl2Change(QObject* Sender);
+  void Timer1Timer(QObject* Sender);
+
+  // --- hooks of the editing engine ------------------------------------------------------------
+  warp::TToolBarState ReadToolBar() override;
+  void RepaintView() override;
+  void RepaintViewRect(const warp::TRect& Rect) override;
+  void InvertOutline(const warp::TRect& Rect) override;
+  void SetMouseCapture(bool On) override;
+  void SetTimerEnabled(bool On) override;
+  void ResizeView(int32_t Width, int32_t Height) override;
+  platform::HWND MessageOwner() override { return this; }
+
+  // --- progress indicator ----------------------------------------------------------------------
+  void SetProStatus(int32_t Value) override;
+  void StatusBar1DrawPanel(comp::TStatusBar* StatusBar, int Panel, QPainter& Canvas, const QRect& Rect);
+  void SBarPaintMore();
+  platform::LRESULT WindowProc(platform::UINT msg, platform::WPARAM wParam,
+                               platform::LPARAM lParam) override;
+  void WMUser(platform::WPARAM wParam, platform::LPARAM lParam);
+
+  // --- result page -----------------------------------------------------------------------------
+  void ErgPaintBoxPaint(QObject* Sender);
+  void ErgPaintBoxMouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void ErgPaintBoxMouseMove(QObject* Sender, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void ErgPaintBoxMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+
+protected:
+  void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+  void buildWindow();
+  void buildBottomBar(QWidget* client);
+  void buildPageOperieren(QWidget* page);
+  void buildPageErgebnis(QWidget* page);
+  void wheel(QWheelEvent* e);
+  void drawOutlineOverlay(QPainter& p);
+  int32_t progressSplit(const warp::TRect& r) const;
+  int32_t drawnSplit_ = -1;      // split of panel 1 as last drawn; -1: not drawn yet
+  warp::TRect drawnRect_;        // panel rectangle it was drawn in
+  int wheelRest_ = 0;       // wheel movement short of a whole notch
+  bool sizedToFrame_ = false;
+};
+
+// The main window while it exists.
+extern TMainForm* MainForm;

@@ -1,0 +1,138 @@
+// The file browser of page "Motiv laden": a folder tree rooted at the computer's top level, a
+// details list of one folder's files and folders, the link that keeps both on the same folder,
+// and the file-type box whose masks narrow the list. All built on Qt's file-system model.
+#pragma once
+
+#include <QComboBox>
+#include <QFileSystemModel>
+#include <QString>
+#include <QStringList>
+#include <QTreeView>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The file-system model with German column titles and type names.
+class TShellModel : public QFileSystemModel {
+  Q_OBJECT
+public:
+  explicit TShellModel(QObject* parent = nullptr);
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+};
+
+// Folder tree: "/" and its folders (hidden folders are left out unless selected by path).
+class TJamShellTree : public QTreeView {
+  Q_OBJECT
+public:
+  explicit TJamShellTree(QWidget* parent = nullptr);
+
+  // Absolute path of the selected folder; empty while nothing is selected.
+  QString SelectedFolder() const;
+  // Selects, expands to and shows an existing folder. A path that is empty or not a folder
+  // leaves the selection as it was.
+  void SetSelectedFolder(const QString& path);
+
+  TShellModel* Model() const { return FModel; }
+
+signals:
+  void SelectedFolderChanged(const QString& path);
+
+protected:
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+  TShellModel* FModel;
+};
+
+// One item of the file list as the loading code sees it.
+struct TShellObject {
+  QString Path;     // absolute path
+  QString FileName; // name in the file system, with its extension
+  bool IsFolder = false;
+};
+
+// Details view of one folder: its folders always, its files when they match Filter.
+class TJamShellList : public QTreeView {
+  Q_OBJECT
+public:
+  explicit TJamShellList(QWidget* parent = nullptr);
+
+  // The folder shown; empty until one is set.
+  QString Folder() const { return FFolder; }
+  // Shows an existing folder; anything else is ignored.
+  void SetFolder(const QString& path);
+
+  // File masks separated by ";" ("*.bmp;*.dib"), matched without regard to letter case;
+  // "*" and "*.*" list every file.
+  QString Filter() const { return FFilter; }
+  void SetFilter(const QString& masks);
+
+  int SelCount() const;
+  // The selected item nearest the top, if any.
+  std::optional<TShellObject> Selected() const;
+  // Verb "default" on a selected folder opens it in the list (and tells the link). Returns
+  // whether the command did anything.
+  bool InvokeCommand(const QString& verb);
+  // An item's name is being edited in place (F2).
+  bool IsEditing() const { return state() == QAbstractItemView::EditingState; }
+
+  TShellModel* Model() const { return FModel; }
+
+  std::function<void(QObject* sender)> OnDblClick;
+  // Key is the typed 8-bit character (13 for Enter); setting it to 0 swallows the key.
+  std::function<void(QObject* sender, char& key)> OnKeyPress;
+
+signals:
+  // The user opened a folder inside the list.
+  void FolderOpened(const QString& path);
+
+protected:
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+private:
+  TShellModel* FModel;
+  QString FFolder;
+  QString FFilter = QStringLiteral("*");
+};
+
+// Keeps tree and list on the same folder: the list shows the tree's folder, and a folder
+// opened in the list becomes the tree's selection.
+class TJamShellLink : public QObject {
+  Q_OBJECT
+public:
+  explicit TJamShellLink(QObject* parent = nullptr);
+  void SetTree(TJamShellTree* tree);
+  void SetList(TJamShellList* list);
+  TJamShellTree* Tree() const { return FTree; }
+  TJamShellList* List() const { return FList; }
+
+private:
+  void Couple();
+  TJamShellTree* FTree = nullptr;
+  TJamShellList* FList = nullptr;
+  std::vector<QMetaObject::Connection> FConnections;
+};
+
+// File-type box: takes "description|masks|description|masks..." and offers the descriptions.
+class TFilterComboBox : public QComboBox {
+  Q_OBJECT
+public:
+  explicit TFilterComboBox(QWidget* parent = nullptr);
+
+  // Replaces the entries, selects the first and fires OnChange.
+  void SetFilter(const QString& filter);
+  QString Filter() const { return FFilter; }
+  // Masks of the selected entry. With nothing selected the last entry is selected first;
+  // without entries the result is "*.*".
+  QString Mask();
+
+  std::function<void(QObject* sender)> OnChange;
+
+private:
+  void Changed();
+  QString FFilter;
+  QStringList FMasks;
+};

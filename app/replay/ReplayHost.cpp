@@ -1,0 +1,83 @@
+#include "ReplayHost.h"
+
+#include "Depth.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+namespace replay {
+
+bool TReplayHost::Adopt(TDib opened, std::string& error) {
+  ReleaseAll();
+  FSourceDib = opened;
+  DepthUpTo(FSourceDib, 24, [](int32_t) {});
+  if (FSourceDib.Bits == nullptr || DibBitCount(FSourceDib) != 24) {
+    error = "Das Bild konnte nicht in 24 Bit pro Pixel umgewandelt werden.";
+    return false;
+  }
+  if (!AllocMask()) {
+    error = "Nicht genug Speicher für die Maske des Bildes.";
+    return false;
+  }
+  InitMask();
+  renderdi();
+  if (FResultDib.Bits == nullptr) {
+    error = "Nicht genug Speicher für das Ergebnisbild.";
+    return false;
+  }
+  return true;
+}
+
+void TReplayHost::Run(const TCommand& c) {
+  const auto timed = [this](bool step, auto&& f) {
+    if (!step) {
+      f();
+      return;
+    }
+    const auto t0 = std::chrono::steady_clock::now();
+    f();
+    const auto t1 = std::chrono::steady_clock::now();
+    StepTimes.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+  };
+  switch (c.Kind) {
+  case TCommandKind::Tool:
+    Bar.WachsenDown = c.Choice == warp::kToolGrow;
+    Bar.SchrumpfenDown = c.Choice == warp::kToolShrink;
+    Bar.RadiererDown = c.Choice == warp::kToolEraser;
+    Bar.SchmierenDown = c.Choice == warp::kToolSmear;
+    Bar.ZerrenDown = c.Choice == warp::kToolDrag;
+    break;
+  case TCommandKind::Axes:
+    Bar.XYChecked = c.Choice == 0;
+    Bar.XChecked = c.Choice == 1;
+    Bar.YChecked = c.Choice == 2;
+    break;
+  case TCommandKind::Normalize: Bar.NormalizeChecked = c.Choice == 1; break;
+  case TCommandKind::Strength: Bar.Strength = std::clamp(c.Value, 0.1L, 1.0L); break;
+  case TCommandKind::Radius: Bar.Radius = std::clamp(c.X, 5, 300); break;
+  case TCommandKind::Zoom:
+    Bar.Zoom = std::clamp(c.Value, 0.05L, 10.0L);
+    ZoomEdChanged();
+    break;
+  case TCommandKind::Down: timed(!FStrokeActive, [&] { ViewMouseDown(c.X, c.Y); }); break;
+  case TCommandKind::Move: timed(FStrokeActive, [&] { ViewMouseMove(c.X, c.Y); }); break;
+  case TCommandKind::Up: ViewMouseUp(c.X, c.Y); break;
+  case TCommandKind::Tick: timed(FStrokeActive, [&] { TimerTick(); }); break;
+  }
+}
+
+std::string TimingLine(std::vector<double> times) {
+  double median = 0, max = 0;
+  if (!times.empty()) {
+    std::sort(times.begin(), times.end());
+    const size_t n = times.size();
+    median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+    max = times.back();
+  }
+  char line[128];
+  std::snprintf(line, sizeof line, "steps %zu, median %.3f ms, max %.3f ms", times.size(), median, max);
+  return line;
+}
+
+} // namespace replay

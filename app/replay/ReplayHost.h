@@ -1,0 +1,39 @@
+// The editing engine driven by a script instead of a window: the tool bar is a plain record, the
+// view exists only as a size, and every step that a window would run is timed.
+#pragma once
+
+#include "EditorCore.h"
+#include "ReplayScript.h"
+
+#include <string>
+#include <vector>
+
+namespace replay {
+
+class TReplayHost : public warp::TEditorCore {
+public:
+  warp::TToolBarState Bar; // as in a new main window
+
+  warp::TToolBarState ReadToolBar() override { return Bar; }
+  void SetProStatus(int32_t) override {}
+  void RepaintView() override {}
+  void RepaintViewRect(const warp::TRect&) override {}
+  void InvertOutline(const warp::TRect&) override {}
+  void SetMouseCapture(bool) override {}
+  void SetTimerEnabled(bool) override {}
+  void ResizeView(int32_t, int32_t) override {}
+
+  // Takes over a picture just opened: promotes it to 24 bits, makes the identity mask and
+  // renders the result. False with a German message when that fails.
+  bool Adopt(TDib opened, std::string& error);
+  // Runs one command as the window's handlers would.
+  void Run(const TCommand& c);
+
+  // Milliseconds of each step (press, move or tick during a stroke).
+  std::vector<double> StepTimes;
+};
+
+// "steps N, median M ms, max X ms"
+std::string TimingLine(std::vector<double> times);
+
+} // namespace replay

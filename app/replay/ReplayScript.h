@@ -1,0 +1,28 @@
+// The stroke script of morphane-replay: one command per line, tokens separated by spaces or tabs,
+// blank lines and lines starting with '#' skipped, CR LF accepted.
+//
+//   tool grow|shrink|eraser|smear|drag   axes xy|x|y   normalize on|off
+//   strength V   radius N   zoom V       down X Y   move X Y   up X Y   tick
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace replay {
+
+enum class TCommandKind { Tool, Axes, Normalize, Strength, Radius, Zoom, Down, Move, Up, Tick };
+
+struct TCommand {
+  TCommandKind Kind = TCommandKind::Tick;
+  int32_t Line = 0;
+  int32_t Choice = 0;     // tool code 0..4; axes 0 = xy, 1 = x, 2 = y; normalize 1 = on
+  int32_t X = 0, Y = 0;   // view pixels of down/move/up; radius in X
+  long double Value = 0;  // strength and zoom, as the spin edits read their text
+};
+
+// Reads the whole script. False with a German message naming the line when a line is malformed.
+bool ParseScript(std::istream& in, std::vector<TCommand>& commands, std::string& error);
+
+} // namespace replay

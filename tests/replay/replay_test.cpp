@@ -1,0 +1,242 @@
+// morphane-replay run as a user runs it: pictures and scripts made here, outputs checked for
+// the properties every stroke must keep.
+#include "Velbrik.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+struct TEntry {
+  int32_t X, Y;
+  bool operator==(const TEntry&) const = default;
+};
+
+struct TRun {
+  int status = -1;
+  std::string err;
+};
+
+class Replay : public ::testing::Test {
+protected:
+  std::string dir;
+  void SetUp() override {
+    char tmpl[] = "/tmp/replay_test_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = tmpl;
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+  std::string Path(const std::string& name) const { return dir + "/" + name; }
+
+  // A 24-bit picture whose pixels all differ, saved as BMP.
+  std::string Picture(int32_t w, int32_t h, const std::string& name = "in.bmp") {
+    TDib d{};
+    newdib(&d, w, h, 24, nullptr, 0);
+    for (int32_t r = 0; r < h; ++r)
+      for (int32_t j = 0; j < w; ++j) {
+        uint8_t* p = d.Bits + r * d.BytesPerLine + j * 3;
+        p[0] = uint8_t(j);
+        p[1] = uint8_t(r);
+        p[2] = uint8_t(j * 7 + r * 13);
+      }
+    char err[256];
+    EXPECT_EQ(SaveDib(d, Path(name).c_str(), err, sizeof err), 1) << err;
+    deldib(d);
+    return Path(name);
+  }
+  std::string Script(const std::string& text, const std::string& name = "script.txt") {
+    std::ofstream(Path(name), std::ios::binary) << text;
+    return Path(name);
+  }
+  TRun Run(const std::string& args) {
+    const std::string errFile = Path("stderr.txt");
+    const int rc = std::system((std::string(REPLAY_BINARY) + " " + args + " 2> '" + errFile + "'").c_str());
+    TRun r;
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    std::ifstream in(errFile);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    r.err = ss.str();
+    return r;
+  }
+  // Runs SCRIPT on a picture, returning the mask (rows bottom-up).
+  std::vector<TEntry> MaskAfter(const std::string& picture, const std::string& script, const std::string& extra = "",
+                                const std::string& out = "out.bmp") {
+    const TRun r = Run(picture + " " + script + " " + Path(out) + " --mask " + Path(out + ".mask") + " " + extra);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return ReadMask(Path(out + ".mask"));
+  }
+  static std::vector<TEntry> ReadMask(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<TEntry> m(bytes.size() / 8);
+    const auto le = [&](size_t at) {
+      return int32_t(uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
+                     uint32_t(bytes[at + 3]) << 24);
+    };
+    for (size_t n = 0; n < m.size(); ++n) m[n] = {le(n * 8), le(n * 8 + 4)};
+    return m;
+  }
+  static std::vector<TEntry> Identity(int32_t w, int32_t h) {
+    std::vector<TEntry> m;
+    for (int32_t r = 0; r < h; ++r)
+      for (int32_t j = 0; j < w; ++j) m.push_back({j, r});
+    return m;
+  }
+  static std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  bool Exists(const std::string& name) const { return access(Path(name).c_str(), F_OK) == 0; }
+};
+
+// Strokes with every tool, axis and setting, starting and ending beyond the picture's edges.
+std::string RandomStrokes(uint32_t seed, int32_t viewW, int32_t viewH, int strokes, const char* axes = nullptr,
+                          const char* tools[] = nullptr, int toolCount = 5) {
+  static const char* all[] = {"grow", "shrink", "eraser", "smear", "drag"};
+  static const char* axisNames[] = {"xy", "x", "y"};
+  if (tools == nullptr) tools = all;
+  std::mt19937 rng(seed);
+  std::ostringstream s;
+  for (int n = 0; n < strokes; ++n) {
+    s << "tool " << tools[rng() % toolCount] << "\n";
+    s << "axes " << (axes ? axes : axisNames[rng() % 3]) << "\n";
+    s << "normalize " << (rng() % 2 ? "on" : "off") << "\n";
+    s << "strength 0." << 1 + rng() % 9 << "\n";
+    s << "radius " << 5 + rng() % 60 << "\n";
+    int32_t x = int32_t(rng() % uint32_t(viewW + 40)) - 20, y = int32_t(rng() % uint32_t(viewH + 40)) - 20;
+    s << "down " << x << " " << y << "\n";
+    for (int m = 0; m < 6; ++m) {
+      x += int32_t(rng() % 31) - 15;
+      y += int32_t(rng() % 31) - 15;
+      s << (rng() % 5 == 0 ? std::string("tick") : "move " + std::to_string(x) + " " + std::to_string(y)) << "\n";
+    }
+    s << "up " << x << " " << y << "\n";
+  }
+  return s.str();
+}
+
+TEST_F(Replay, RandomStrokesKeepTheMaskInsideAndMatchTheWholePictureSteps) {
+  const std::string pic = Picture(83, 61);
+  const std::string script = Script("zoom 1.5\n" + RandomStrokes(7, 124, 91, 25) + "zoom 0.3\n" + RandomStrokes(8, 25, 18, 10));
+  const auto fast = MaskAfter(pic, script, "", "fast.bmp");
+  const auto full = MaskAfter(pic, script, "--full", "full.bmp");
+  ASSERT_EQ(fast.size(), 83u * 61u);
+  EXPECT_NE(fast, Identity(83, 61));
+  for (const TEntry& e : fast) ASSERT_TRUE(e.X >= 0 && e.X < 83 && e.Y >= 0 && e.Y < 61) << e.X << "," << e.Y;
+  EXPECT_EQ(fast, full);
+  EXPECT_EQ(FileBytes(Path("fast.bmp")), FileBytes(Path("full.bmp")));
+}
+
+TEST_F(Replay, LongEraserStrokeRestoresTheIdentityAndThePicture) {
+  const std::string pic = Picture(60, 40);
+  std::string script = RandomStrokes(3, 60, 40, 15) + "tool eraser\nradius 300\ndown 30 20\n";
+  for (int n = 0; n < 40; ++n) script += "tick\n";
+  script += "up 30 20\n";
+  EXPECT_EQ(MaskAfter(pic, Script(script)), Identity(60, 40));
+  // The output is the input, byte for byte (both are this library's 24-bit BMPs).
+  EXPECT_EQ(FileBytes(Path("out.bmp")), FileBytes(pic));
+}
+
+TEST_F(Replay, PressesOutsideThePictureChangeNothing) {
+  const std::string pic = Picture(50, 30);
+  const std::string script = Script(
+      "radius 20\ndown -25 10\nmove -21 40\ntick\nup -21 40\n"
+      "tool smear\ndown 10 -21\nmove 60 -30\nup 60 -30\n"
+      "zoom 2\ntool shrink\ndown 100 60\nmove 130 70\nup 130 70\n" // one past the last row/column at 20/10
+      "down 2147483647 -2147483648\nup 0 0\n");
+  EXPECT_EQ(MaskAfter(pic, script), Identity(50, 30));
+  EXPECT_EQ(FileBytes(Path("out.bmp")), FileBytes(pic));
+}
+
+TEST_F(Replay, XOnlyStrokesLeaveEveryYUnchanged) {
+  const std::string pic = Picture(70, 50);
+  const char* tools[] = {"grow", "shrink"};
+  const auto mask = MaskAfter(pic, Script(RandomStrokes(11, 70, 50, 20, "x", tools, 2)));
+  const auto id = Identity(70, 50);
+  ASSERT_EQ(mask.size(), id.size());
+  bool xChanged = false;
+  for (size_t n = 0; n < mask.size(); ++n) {
+    ASSERT_EQ(mask[n].Y, id[n].Y) << n;
+    xChanged |= mask[n].X != id[n].X;
+  }
+  EXPECT_TRUE(xChanged);
+}
+
+TEST_F(Replay, SettingsAreClampedToTheFieldsRanges) {
+  const std::string pic = Picture(90, 70);
+  const std::string strokes = "down 40 30\nmove 48 36\nmove 52 30\ntick\nup 52 30\n";
+  const auto a = MaskAfter(pic, Script("strength 7.5\nradius 9999\nzoom 0.001\n" + strokes, "a.txt"), "", "a.bmp");
+  const auto b = MaskAfter(pic, Script("strength 1\nradius 300\nzoom 0.05\n" + strokes, "b.txt"), "", "b.bmp");
+  EXPECT_EQ(a, b);
+  const auto c = MaskAfter(pic, Script("strength -3\nradius 2\nzoom 40\n" + strokes, "c.txt"), "", "c.bmp");
+  const auto d = MaskAfter(pic, Script("strength 0.1\nradius 5\nzoom 10\n" + strokes, "d.txt"), "", "d.bmp");
+  EXPECT_EQ(c, d);
+  EXPECT_NE(a, c);
+}
+
+TEST_F(Replay, ScriptSyntaxCommentsTabsAndCrLf) {
+  const std::string pic = Picture(40, 30);
+  const auto a = MaskAfter(pic, Script("# a comment\r\n\r\n\ttool\tsmear \r\n  down 10 10\r\nmove 18 12\r\nup 18 12\r\n", "a.txt"),
+                           "", "a.bmp");
+  const auto b = MaskAfter(pic, Script("tool smear\ndown 10 10\nmove 18 12\nup 18 12\n", "b.txt"), "", "b.bmp");
+  EXPECT_EQ(a, b);
+  EXPECT_NE(a, Identity(40, 30));
+}
+
+TEST_F(Replay, MalformedLinesAreReportedWithTheirNumber) {
+  const std::string pic = Picture(20, 20);
+  const char* bad[] = {"tool hammer", "axes z",      "normalize yes", "strength 0,4", "strength 1e3",
+                       "strength",    "radius 5.5",  "radius",        "zoom nan",     "down 1",
+                       "move 1 2 3",  "up a b",      "tick 1",        "paint 3 4",    "tool grow grow"};
+  for (const char* line : bad) {
+    const std::string script = Script(std::string("tool smear\n\n# fine so far\n") + line + "\ndown 1 1\n");
+    const TRun r = Run(pic + " " + script + " " + Path("x.bmp") + " --mask " + Path("x.mask"));
+    EXPECT_EQ(r.status, 2) << line;
+    EXPECT_NE(r.err.find("Zeile 4"), std::string::npos) << line << ": " << r.err;
+    EXPECT_FALSE(Exists("x.bmp")) << line;
+    EXPECT_FALSE(Exists("x.mask")) << line;
+  }
+}
+
+TEST_F(Replay, UnopenablePictureAndBadArguments) {
+  const std::string script = Script("tick\n");
+  TRun r = Run(Path("missing.bmp") + " " + script + " " + Path("x.bmp"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("missing.bmp"), std::string::npos) << r.err;
+  EXPECT_FALSE(Exists("x.bmp"));
+
+  std::ofstream(Path("junk.bmp")) << "this is no picture";
+  r = Run(Path("junk.bmp") + " " + script + " " + Path("x.bmp"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(r.err.empty());
+  EXPECT_FALSE(Exists("x.bmp"));
+
+  EXPECT_EQ(Run(Path("junk.bmp") + " " + script).status, 2);
+  EXPECT_EQ(Run(Picture(4, 4) + " " + script + " " + Path("x.bmp") + " --frobnicate").status, 2);
+}
+
+TEST_F(Replay, TimingLine) {
+  const std::string pic = Picture(64, 64);
+  const TRun r = Run(pic + " " + Script("down 10 10\nmove 11 11\ntick\nup 11 11\nmove 30 30\n") + " " + Path("o.bmp") +
+                     " --timing");
+  ASSERT_EQ(r.status, 0) << r.err;
+  unsigned steps = 0;
+  double median = -1, max = -1;
+  ASSERT_EQ(std::sscanf(r.err.c_str(), "steps %u, median %lf ms, max %lf ms", &steps, &median, &max), 3) << r.err;
+  EXPECT_EQ(steps, 3u); // press, move, tick; the move after the release is no step
+  EXPECT_GE(max, median);
+}
+
+} // namespace
