@@ -8,7 +8,10 @@ std::atomic<long> liveObjects{0};
 } // namespace
 
 TGdiObject::TGdiObject() { ++liveObjects; }
-TGdiObject::~TGdiObject() { --liveObjects; }
+TGdiObject::TGdiObject(StockTag) : stock_(true) {}
+TGdiObject::~TGdiObject() {
+  if (!stock_) --liveObjects;
+}
 
 HPALETTE CreatePalette(const LOGPALETTE* logPalette) {
   if (logPalette == nullptr || logPalette->palNumEntries == 0 || logPalette->palNumEntries > 256)
@@ -28,6 +31,7 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* o
 
 BOOL DeleteObject(HGDIOBJ object) {
   if (object == nullptr) return 0;
+  if (object->IsStock()) return 1;
   delete object;
   return 1;
 }

@@ -15,6 +15,15 @@ public:
   virtual ~TGdiObject();
   TGdiObject(const TGdiObject&) = delete;
   TGdiObject& operator=(const TGdiObject&) = delete;
+  // Stock objects live for the whole program: they are not counted and DeleteObject keeps them.
+  bool IsStock() const { return stock_; }
+  struct StockTag {};
+
+protected:
+  explicit TGdiObject(StockTag);
+
+private:
+  bool stock_ = false;
 };
 using HGDIOBJ = TGdiObject*;
 
@@ -31,6 +40,8 @@ struct LOGPALETTE {
 class TPalette final : public TGdiObject {
 public:
   explicit TPalette(std::vector<PALETTEENTRY> entries) : entries_(std::move(entries)) {}
+  TPalette(StockTag tag, std::vector<PALETTEENTRY> entries)
+      : TGdiObject(tag), entries_(std::move(entries)) {}
   const std::vector<PALETTEENTRY>& entries() const { return entries_; }
 
 private:
@@ -41,6 +52,7 @@ using HPALETTE = TPalette*;
 // Null for a null pointer or a palette of more than 256 or of 0 entries.
 HPALETTE CreatePalette(const LOGPALETTE* logPalette);
 UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* out);
+// Releases the object; stock objects are left alone (and 1 returned), as the original did.
 BOOL DeleteObject(HGDIOBJ object);
 // Number of GDI objects alive.
 long LiveGdiObjectCount();

@@ -1,0 +1,15 @@
+#include "Velbrik.h"
+
+#include "platform/gdi.h"
+
+// The depth of a bitmap made compatible with the desktop is the screen's depth.
+int32_t ScreenBitsPerPixel() {
+  using namespace platform;
+  HDC desktop = GetDC(nullptr);
+  HBITMAP probe = CreateCompatibleBitmap(desktop, 1, 1);
+  BITMAP info{};
+  GetObject(probe, sizeof info, &info);
+  DeleteObject(probe);
+  ReleaseDC(nullptr, desktop);
+  return info.bmBitsPixel;
+}
