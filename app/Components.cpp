@@ -445,13 +445,13 @@ TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {
 }
 
 QRect TStatusBar::PanelRect(int index) const {
-  // Panels are separated by 2 pixels; each is drawn inside a one-pixel sunken frame from
-  // row 2 to the bottom edge.
+  // Panels follow each other with 2 pixels between them; the drawing rectangle of each spans
+  // rows 2 to height - 2, inside a one-pixel sunken frame.
   int left = 0;
   for (int i = 0; i < int(Panels.size()); ++i) {
     const bool last = i + 1 == int(Panels.size());
-    int right = last ? width() - (grip_ ? grip_->width() : 0) : left + Panels[size_t(i)].Width;
-    if (i == index) return QRect(QPoint(left + 1, 3), QPoint(std::max(left + 1, right - 2), height() - 2));
+    const int right = last ? width() - (grip_ ? grip_->width() : 0) : left + Panels[size_t(i)].Width;
+    if (i == index) return QRect(left, 2, std::max(0, right - left), std::max(0, height() - 3));
     left = right + 2;
   }
   return {};

@@ -141,6 +141,10 @@ void TMainForm::buildBottomBar(QWidget* client) {
   wwwBtn->setIconSize(QSize(24, 24));
   wwwBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   wwwBtn->setText("www.morphane.example");
+  // The address must show whole; where the window's family is missing a narrower face helps.
+  QFont narrow = font();
+  narrow.setStretch(QFont::Condensed);
+  wwwBtn->setFont(narrow);
   SetHint(wwwBtn, "Besuchen Sie die Homepage von Morphane");
   connect(wwwBtn, &QToolButton::clicked, this, [this] { wwwBtnClick(wwwBtn); });
 
@@ -177,7 +181,7 @@ void TMainForm::buildPageOperieren(QWidget* page) {
   WachsenBtn->SetDown(true);
 
   NormalizeCheck = new QCheckBox("Normalize", SpeedBar1);
-  NormalizeCheck->setGeometry(8, 192, 73, 17);
+  NormalizeCheck->setGeometry(8, 192, 74, 17);
   NormalizeCheck->setChecked(true);
   xyCheck = new QRadioButton("X && Y", SpeedBar1);
   xyCheck->setGeometry(8, 208, 73, 17);
@@ -241,7 +245,9 @@ void TMainForm::buildPageErgebnis(QWidget* page) {
   Panel23->setGeometry(8, 8, 177, 73);
   Panel23->SetColor(kHeaderColour);
   RxLabel27 = new TRxLabel(Panel23, "Ergebnis verarbeiten", 8, 8);
-  RxLabel27->setFont(MakeFont("Arial Black", 19));
+  QFont black = MakeFont("Arial Black", 19);
+  black.setWeight(QFont::Black); // a heavy face where the family itself is missing
+  RxLabel27->setFont(black);
   QPalette maroon = RxLabel27->palette();
   maroon.setColor(QPalette::WindowText, QColor(128, 0, 0));
   RxLabel27->setPalette(maroon);

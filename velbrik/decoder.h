@@ -55,7 +55,8 @@ inline uint8_t* DibRowFromTop(const TDib& dib, int32_t rowFromTop) {
 // the message (cut to fit) where the error text belongs.
 void FailDib(TDib& dib, const std::string& message);
 
-// Decoders: read a whole file image from memory into `out` (uninitialised on entry). On failure
+// Decoders: read a whole file image from memory into `out` (uninitialised on entry; DecodeAny
+// clears it first, so an early FailDib finds no stale pointers). On failure
 // they release whatever they created, return false and put a German message into `error`.
 bool DecodeBmp(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
 bool DecodePng(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);

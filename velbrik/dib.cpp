@@ -12,12 +12,39 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <unordered_set>
 
 namespace velbrik {
 namespace {
 
 constexpr uint8_t kMagic[4] = {'V', 'B', 'R', 'K'};
+
+// Blocks handed out by newdib and not yet released. Records are copied by value, so a second
+// deldib of a copy (or of a stale or never-filled record) would free memory twice; such calls
+// find no live block and do nothing.
+std::mutex& blocksMutex() {
+  static std::mutex m;
+  return m;
+}
+std::unordered_set<void*>& liveBlocks() {
+  static std::unordered_set<void*> blocks;
+  return blocks;
+}
+bool registerBlock(void* block) {
+  std::lock_guard lock(blocksMutex());
+  try {
+    liveBlocks().insert(block);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+bool unregisterBlock(void* block) {
+  std::lock_guard lock(blocksMutex());
+  return liveBlocks().erase(block) != 0;
+}
 
 bool validBitCount(int bitCount) {
   return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24;
@@ -125,6 +152,10 @@ void newdib(TDib* dest, int32_t width, int32_t height, int32_t bitCount,
   const size_t pixelBytes = size_t(stride) * size_t(height);
   auto* block = static_cast<uint8_t*>(std::calloc(1, headerBytes + pixelBytes));
   if (block == nullptr) return;
+  if (!registerBlock(block)) {
+    std::free(block);
+    return;
+  }
 
   dest->Memory = block;
   dest->Info = reinterpret_cast<VBitmapInfo*>(block);
@@ -163,6 +194,7 @@ void newdib(TDib* dest, int32_t width, int32_t height, int32_t bitCount,
 }
 
 void deldib(TDib dib) {
+  if (dib.Memory == nullptr || !unregisterBlock(dib.Memory)) return;
   if (dib.Palette != nullptr) platform::DeleteObject(static_cast<platform::HPALETTE>(dib.Palette));
   std::free(dib.Memory);
 }

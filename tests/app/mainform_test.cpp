@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabBar>
@@ -209,4 +210,22 @@ TEST_F(WindowTest, WheelScrollsTheResultPageAndNothingOnTheFirstPage) {
   EXPECT_EQ(f.PageControl2->currentIndex(), 0);
   EXPECT_EQ(f.ErgScrollBox->VertPosition(), 40);
   EXPECT_EQ(f.ScrollBox1->VertPosition(), 0);
+}
+
+// Pictures of the three pages as the screen shows them, for looking at the window by eye:
+// run under a real display with MORPHANE_SHOTS set to a folder.
+TEST_F(WindowTest, ScreenshotsOfThePages) {
+  const QString out = qEnvironmentVariable("MORPHANE_SHOTS");
+  if (out.isEmpty()) GTEST_SKIP() << "MORPHANE_SHOTS is not set";
+  TMainForm& f = make();
+  QTest::qWait(500);
+  for (int page = 0; page < 3; ++page) {
+    showPage(page);
+    if (page == 1) {
+      f.PaintBox1MouseMove(f.PaintBox1, {}, 160, 100); // the brush outline over the view
+    }
+    QTest::qWait(300);
+    const QPixmap shot = f.screen()->grabWindow(0);
+    EXPECT_TRUE(shot.save(out + QString("/page%1.png").arg(page)));
+  }
 }

@@ -95,6 +95,12 @@ TEST(DelDib, ReleasingACopyOnceFreesEverything) {
   std::memcpy(&copy, &original, sizeof copy);
   deldib(copy);
   EXPECT_EQ(platform::LiveGdiObjectCount(), before);
+  // Releasing the original as well is a caller's mistake; it must not free anything twice.
+  deldib(original);
+  TDib garbage;
+  std::memset(&garbage, 0x3C, sizeof garbage);
+  deldib(garbage);
+  EXPECT_EQ(platform::LiveGdiObjectCount(), before);
 }
 
 TEST(FailDib, ReleasesTheImageAndKeepsTheTextInsideTheRecord) {

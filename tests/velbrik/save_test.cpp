@@ -73,6 +73,39 @@ TEST(SaveBmp, PaletteImagesKeepTheirColourTable) {
   }
 }
 
+TEST(SaveDib, EveryExtensionChoosesItsFormat) {
+  struct Case { const char* name; const char* signature; size_t length; int tolerance; };
+  const Case cases[] = {
+      {"a.png", "\x89PNG", 4, 0},   {"a.PnG", "\x89PNG", 4, 0},
+      {"a.tif", "II*\0", 4, 0},     {"a.TIFF", "II*\0", 4, 0},
+      {"a.jpg", "\xFF\xD8\xFF", 3, 40}, {"a.Jpeg", "\xFF\xD8\xFF", 3, 40},
+  };
+  vtest::TempDir dir;
+  TDib pic = vtest::Make24(16, 16, [](int, int) { return 0x3C8CDCu; }); // one flat colour
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int32_t ok = 0;
+    const std::string path = dir.file(c.name);
+    EXPECT_EQ(save(pic, path, &ok), "");
+    ASSERT_EQ(ok, 1);
+    const auto bytes = vtest::ReadBytes(path);
+    ASSERT_GE(bytes.size(), c.length);
+    // TIFF may be written in either byte order.
+    const bool tiff = c.signature[0] == 'I';
+    if (!(tiff && bytes[0] == 'M')) {
+      EXPECT_EQ(std::memcmp(bytes.data(), c.signature, c.length), 0);
+    }
+    TDib back;
+    OpenDib(&back, path.c_str(), 0, nullptr);
+    ASSERT_NE(back.Bits, nullptr) << DibErrorText(&back);
+    const uint32_t got = vtest::PixelRgb(back, 7, 7);
+    for (int shift : {0, 8, 16})
+      EXPECT_NEAR(int((got >> shift) & 0xFF), int((0x3C8CDCu >> shift) & 0xFF), c.tolerance);
+    deldib(back);
+  }
+  deldib(pic);
+}
+
 TEST(SaveDib, UnknownOrMissingExtensionNamesTheTypes) {
   vtest::TempDir dir;
   TDib pic = testPicture();

@@ -1,0 +1,188 @@
+// The editing view driven by mouse events: strokes, the repeat timer, the brush outline, zoom.
+#include "window_fixture.h"
+
+#include <QCheckBox>
+#include <QImage>
+#include <QRadioButton>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  int count = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++count;
+    return false;
+  }
+};
+
+class EditViewTest : public WindowTest {
+protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    make();
+    showPage(1);
+    view = form->PaintBox1;
+  }
+  std::vector<warp::TMaskEntry> mask() const {
+    const size_t n = size_t(form->PictureWidth()) * size_t(form->PictureHeight());
+    return std::vector<warp::TMaskEntry>(form->FMask, form->FMask + n);
+  }
+  static bool same(const std::vector<warp::TMaskEntry>& a, const std::vector<warp::TMaskEntry>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(warp::TMaskEntry)) == 0;
+  }
+  void press(Qt::MouseButton b, QPoint p) { QTest::mousePress(view, b, Qt::NoModifier, p); }
+  void release(Qt::MouseButton b, QPoint p) { QTest::mouseRelease(view, b, Qt::NoModifier, p); }
+  void move(QPoint p, Qt::MouseButtons held = Qt::NoButton) {
+    QMouseEvent e(QEvent::MouseMove, QPointF(p), view->mapToGlobal(QPointF(p)), Qt::NoButton, held, Qt::NoModifier);
+    QApplication::sendEvent(view, &e);
+  }
+  QImage shot() { return view->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+  comp::TPaintBox* view = nullptr;
+};
+
+} // namespace
+
+TEST_F(EditViewTest, PressStepsAtOnceTicksRepeatAndAnyReleaseEnds) {
+  const auto identity = mask();
+  press(Qt::LeftButton, {160, 100});
+  EXPECT_TRUE(form->FStrokeActive);
+  EXPECT_TRUE(form->Timer1->isActive());
+  EXPECT_EQ(QWidget::mouseGrabber(), view);
+  const auto afterPress = mask();
+  EXPECT_FALSE(same(afterPress, identity)) << "the press applies one step";
+  EXPECT_FALSE(form->FOutlineShown) << "the outline stays hidden after the press step";
+
+  form->Timer1Timer(form->Timer1);
+  EXPECT_FALSE(same(mask(), afterPress)) << "a tick applies another step at the same place";
+  EXPECT_TRUE(form->FOutlineShown);
+  EXPECT_EQ(form->FLastX, 160);
+  EXPECT_EQ(form->FLastY, 100);
+
+  const auto beforeSecond = mask();
+  press(Qt::RightButton, {20, 20}); // ignored while the stroke runs
+  EXPECT_TRUE(same(mask(), beforeSecond));
+  EXPECT_EQ(form->FLastX, 160);
+
+  release(Qt::RightButton, {30, 40}); // the first release of any button ends it, without a step
+  EXPECT_FALSE(form->FStrokeActive);
+  EXPECT_FALSE(form->Timer1->isActive());
+  EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+  EXPECT_EQ(form->FLastX, 30);
+  EXPECT_EQ(form->FLastY, 40);
+  EXPECT_TRUE(same(mask(), beforeSecond));
+  release(Qt::LeftButton, {30, 40});
+  EXPECT_TRUE(same(mask(), beforeSecond));
+}
+
+TEST_F(EditViewTest, MiddleButtonStartsAStrokeAndMovesStepDuringIt) {
+  press(Qt::MiddleButton, {100, 100});
+  ASSERT_TRUE(form->FStrokeActive);
+  const auto afterPress = mask();
+  move({120, 100}, Qt::MiddleButton);
+  EXPECT_FALSE(same(mask(), afterPress));
+  EXPECT_EQ(form->FLastX, 120);
+  release(Qt::MiddleButton, {120, 100});
+  EXPECT_FALSE(form->FStrokeActive);
+}
+
+TEST_F(EditViewTest, MovesWithoutAButtonOnlyMoveTheInvertedOutline) {
+  const auto identity = mask();
+  move({100, 100});
+  EXPECT_TRUE(same(mask(), identity));
+  EXPECT_TRUE(form->FOutlineShown);
+  EXPECT_EQ(form->FOutlineRect, (warp::TRect{50, 50, 150, 150}));
+  QImage img = shot();
+  // The ellipse inscribed in (50, 50)-(150, 150): its leftmost and top points are inverted
+  // (white becomes black), its centre is untouched.
+  EXPECT_EQ(img.pixel(50, 99) & 0xFFFFFF, 0x000000u);
+  EXPECT_EQ(img.pixel(99, 50) & 0xFFFFFF, 0x000000u);
+  EXPECT_EQ(img.pixel(100, 100) & 0xFFFFFF, 0xFFFFFFu);
+  EXPECT_EQ(img.pixel(48, 99) & 0xFFFFFF, 0xFFFFFFu);
+
+  move({200, 120});
+  img = shot();
+  EXPECT_EQ(img.pixel(50, 99) & 0xFFFFFF, 0xFFFFFFu) << "the old outline is erased";
+  EXPECT_EQ(img.pixel(150, 119) & 0xFFFFFF, 0x000000u);
+  EXPECT_TRUE(same(mask(), identity));
+  EXPECT_FALSE(form->FStrokeActive);
+}
+
+TEST_F(EditViewTest, OutlineIsDrawnBeforeTheMoveReturns) {
+  PaintCounter counter(view);
+  move({100, 100});
+  EXPECT_GE(counter.count, 1) << "drawn synchronously, not left for the event loop";
+  const int afterFirst = counter.count;
+  move({101, 100});
+  EXPECT_GT(counter.count, afterFirst);
+}
+
+TEST_F(EditViewTest, PageChangeForgetsTheOutlineWithoutDrawing) {
+  move({100, 100});
+  ASSERT_TRUE(form->FOutlineShown);
+  showPage(2);
+  EXPECT_FALSE(form->FOutlineShown);
+  showPage(1);
+  move({150, 150});
+  EXPECT_TRUE(form->FOutlineShown);
+  const QImage img = shot();
+  EXPECT_EQ(img.pixel(50, 99) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST_F(EditViewTest, ZoomFieldSetsTheRatioAndTheViewSizeWithoutTouchingThePicture) {
+  const auto identity = mask();
+  const uint8_t* result = form->FResultDib.Bits;
+  form->ZoomEd->SetText("0.5");
+  EXPECT_EQ(form->FZoomNum, 10);
+  EXPECT_EQ(form->FZoomDen, 20);
+  EXPECT_EQ(view->size(), QSize(160, 100));
+  EXPECT_TRUE(same(mask(), identity));
+  EXPECT_EQ(form->FResultDib.Bits, result);
+  // Read from the text in extended precision: 10 / 0.1 is exactly 100 there.
+  form->ZoomEd->SetText("0.1");
+  EXPECT_EQ(form->FZoomDen, 100);
+  EXPECT_EQ(view->size(), QSize(32, 20));
+  form->ZoomEd->SetText("0.05");
+  EXPECT_EQ(form->FZoomDen, 200);
+  form->ZoomEd->SetText("1");
+  EXPECT_EQ(form->FZoomNum, 10);
+  EXPECT_EQ(form->FZoomDen, 10);
+  EXPECT_EQ(view->size(), QSize(320, 200));
+  form->ZoomEd->SetText("1.5");
+  EXPECT_EQ(form->FZoomNum, 15);
+  EXPECT_EQ(view->size(), QSize(480, 300));
+}
+
+TEST_F(EditViewTest, AtZoomTwoTheOutlineAndThePictureScale) {
+  form->ZoomEd->SetText("2");
+  QApplication::processEvents();
+  EXPECT_EQ(view->size(), QSize(640, 400));
+  move({100, 100});
+  EXPECT_EQ(form->FOutlineRect, (warp::TRect{0, 0, 200, 200}));
+  EXPECT_EQ(form->PictureX(41), 20);
+  EXPECT_EQ(form->PictureY(0), 199);
+}
+
+TEST_F(EditViewTest, ToolBarSettingsReachTheEngine) {
+  form->SchmierenBtn->click();
+  form->ycheck->click();
+  form->NormalizeCheck->setChecked(false);
+  form->StarkED->SetText("0.7");
+  form->RadiusED->SetText("33");
+  const warp::TToolBarState bar = form->ReadToolBar();
+  EXPECT_EQ(warp::TEditorCore::ToolCode(bar), 3);
+  EXPECT_TRUE(bar.YChecked);
+  EXPECT_FALSE(bar.XYChecked);
+  EXPECT_FALSE(bar.NormalizeChecked);
+  EXPECT_EQ(bar.Strength, 0.7L);
+  EXPECT_EQ(bar.Radius, 33);
+  EXPECT_EQ(bar.Zoom, 1);
+}
