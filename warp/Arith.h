@@ -16,9 +16,13 @@ static_assert(std::numeric_limits<long double>::round_style == std::round_to_nea
 
 using Extended = long double;
 
+// The tools' inner loops are compiled twice (see Tools.cpp); these helpers must be inlined into
+// both copies to take on each copy's instruction set.
+#define WARP_INLINE [[gnu::always_inline]] inline
+
 // Truncation towards zero. Values beyond the 32-bit range saturate and NaN gives 0; valid input
 // never gets there, but a conversion out of range must not be undefined behaviour.
-inline int32_t Trunc(Extended v) {
+WARP_INLINE int32_t Trunc(Extended v) {
   if (v > -2147483649.0L && v < 2147483648.0L) return static_cast<int32_t>(v);
   if (v != v) return 0;
   return v < 0 ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
@@ -27,7 +31,7 @@ inline int32_t Trunc(Extended v) {
 // Nearest integer, halves to even. Adding and removing 1.5 * 2^63 leaves exactly the integer
 // that the default rounding mode picks (the sum's last bit has weight 1), without the cost of a
 // library call; larger magnitudes are already integers or out of range.
-inline int32_t Round(Extended v) {
+WARP_INLINE int32_t Round(Extended v) {
   constexpr Extended kShift = 13835058055282163712.0L; // 1.5 * 2^63
   if (v > -4611686018427387904.0L && v < 4611686018427387904.0L) {
     const Extended r = (v + kShift) - kShift;

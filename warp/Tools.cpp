@@ -44,11 +44,11 @@ TStepContext MakeContext(int32_t width, int32_t height, const TStepInput& in, co
   return k;
 }
 
-inline int32_t Clamp(int32_t v, int32_t size) { return v < 0 ? 0 : (v < size ? v : size - 1); }
+WARP_INLINE int32_t Clamp(int32_t v, int32_t size) { return v < 0 ? 0 : (v < size ? v : size - 1); }
 
 // Shifts one coordinate against the pointer's movement, the full shift at the centre fading
 // linearly to none at the rim; drag then relaxes 5 % towards the identity.
-inline int32_t SmearCoord(const TStepContext& k, int32_t v, int32_t d, int32_t home, int32_t u, int32_t size) {
+WARP_INLINE int32_t SmearCoord(const TStepContext& k, int32_t v, int32_t d, int32_t home, int32_t u, int32_t size) {
   const int32_t h = Trunc(Extended(v + d) * k.s + k.oneMinusS * Extended(v));
   int32_t n = int32_t((int64_t(k.c - u) * h + int64_t(u) * v) / k.c);
   if (k.tool == kToolDrag) n = Trunc(Extended(n) * 0.95L + Extended(home) * 0.05L);
@@ -56,23 +56,23 @@ inline int32_t SmearCoord(const TStepContext& k, int32_t v, int32_t d, int32_t h
 }
 
 // A fifth of the way back to the identity, snapping to it when that step would not move.
-inline int32_t EraseCoord(int32_t v, int32_t home) {
+WARP_INLINE int32_t EraseCoord(int32_t v, int32_t home) {
   const int32_t e = Trunc(Extended(v) * 0.8L + Extended(home) * 0.2L);
   return e == v ? home : e;
 }
 
-inline double WeightOf(int32_t tool, double sqrtFrac, Extended s) {
+WARP_INLINE double WeightOf(int32_t tool, double sqrtFrac, Extended s) {
   if (tool == kToolGrow) return double((Extended(sqrtFrac) * s + 1.0L) - s);
   if (tool == kToolShrink) return double((1.0L - Extended(sqrtFrac)) * s + 1.0L);
   return 1.0;
 }
 
-inline double Weight(const TStepContext& k, int32_t u) { return WeightOf(k.tool, k.frac[u], k.s); }
+WARP_INLINE double Weight(const TStepContext& k, int32_t u) { return WeightOf(k.tool, k.frac[u], k.s); }
 
 // One entry E at row i, column j, whole-pixel distance u from the centre. `sample(sx, sy)`
 // yields the entry grow and shrink read: the mask as it was before the step.
 template <class Sample>
-inline void ApplyEntry(const TStepContext& k, TMaskEntry& e, int32_t j, int32_t i, int32_t u, const Sample& sample) {
+WARP_INLINE void ApplyEntry(const TStepContext& k, TMaskEntry& e, int32_t j, int32_t i, int32_t u, const Sample& sample) {
   switch (k.tool) {
   case kToolGrow:
   case kToolShrink: {
@@ -110,7 +110,7 @@ inline void ApplyEntry(const TStepContext& k, TMaskEntry& e, int32_t j, int32_t 
 
 inline bool ReadsSnapshot(int32_t tool) { return tool == kToolGrow || tool == kToolShrink; }
 
-inline int32_t RowProgress(const TStepContext& k, int32_t i) { return ((i - k.y + k.c) * 100) / (2 * k.c); }
+WARP_INLINE int32_t RowProgress(const TStepContext& k, int32_t i) { return ((i - k.y + k.c) * 100) / (2 * k.c); }
 
 } // namespace
 
@@ -140,9 +140,12 @@ TPictureRect BrushSquare(const TStepInput& in, int32_t width, int32_t height) {
   return r;
 }
 
-bool ApplyStepFull(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
-                   const std::vector<double>& frac, const std::vector<int32_t>& ints,
-                   const TProgressFn& progress) {
+namespace {
+
+template <int Variant>
+WARP_INLINE bool FullBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
+                          const std::vector<double>& frac, const std::vector<int32_t>& ints,
+                          const TProgressFn& progress) {
   const size_t count = size_t(width) * size_t(height);
   std::unique_ptr<TMaskEntry[]> snapshot(new (std::nothrow) TMaskEntry[count]);
   if (!snapshot) return false;
@@ -168,9 +171,56 @@ bool ApplyStepFull(TMaskEntry* mask, int32_t width, int32_t height, const TStepI
   return true;
 }
 
-TPictureRect ApplyStepFast(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
-                           const std::vector<double>& frac, const std::vector<int32_t>& ints,
-                           std::vector<TMaskEntry>& squareCopy, const TProgressFn& progress) {
+// Grow and shrink over the circle's pixels. The sampling row depends only on the row and the
+// whole-pixel distance u, the sampling column only on the column and u; along a row and down a
+// column u changes slowly, so each is kept until u changes instead of being computed anew.
+template <class Sample>
+WARP_INLINE void GrowShrinkRows(const TStepContext& k, TMaskEntry* mask, const TPictureRect& sq,
+                                const std::vector<int32_t>& ints, const Sample& sample, const TProgressFn& progress) {
+  const int32_t x = k.x, y = k.y, c = k.c;
+  std::vector<double> weight(size_t(c) + 1);
+  for (int32_t u = 0; u <= c; ++u) weight[size_t(u)] = Weight(k, u);
+  // Per column offset a = j - x (index a - (sq.Left - x)): the u the column's sample was made for.
+  const int32_t cols = sq.Right - sq.Left + 1;
+  std::vector<int32_t> colU(size_t(cols), -1), colSx(size_t(cols), 0);
+  std::vector<Extended> colTenth(static_cast<size_t>(cols)); // j * 0.1 of the normalising mix
+  for (int32_t j = sq.Left; j <= sq.Right; ++j) colTenth[size_t(j - sq.Left)] = Extended(j) * 0.1L;
+  for (int32_t i = sq.Bottom; i <= sq.Top; ++i) {
+    const int32_t b = i - y;
+    const int32_t dy2 = b * b;
+    const int32_t half = ints[size_t(c * c - dy2)];
+    const int32_t j0 = std::max(sq.Left, x - half);
+    const int32_t j1 = std::min(sq.Right, x + half);
+    TMaskEntry* row = mask + int64_t(i) * k.width;
+    const Extended rowTenth = Extended(i) * 0.1L;
+    int32_t rowU = -1, sy = 0;
+    for (int32_t j = j0; j <= j1; ++j) {
+      const int32_t a = j - x;
+      const int32_t d2 = a * a + dy2;
+      const int32_t u = d2 != 0 ? ints[size_t(d2)] : 0;
+      if (u != rowU) {
+        rowU = u;
+        sy = Clamp(Round(Extended(b) * Extended(weight[size_t(u)]) + Extended(y)), k.height);
+      }
+      const size_t col = size_t(j - sq.Left);
+      if (colU[col] != u) {
+        colU[col] = u;
+        colSx[col] = Clamp(Round(Extended(a) * Extended(weight[size_t(u)]) + Extended(x)), k.width);
+      }
+      const TMaskEntry s = sample(colSx[col], sy);
+      TMaskEntry& e = row[j];
+      if (k.xAxis) e.X = k.normalize ? Trunc(Extended(s.X) * 0.9L + colTenth[col]) : s.X;
+      if (k.yAxis) e.Y = k.normalize ? Trunc(Extended(s.Y) * 0.9L + rowTenth) : s.Y;
+    }
+    if (progress) progress(RowProgress(k, i));
+  }
+  if (progress) progress(0);
+}
+
+template <int Variant>
+WARP_INLINE TPictureRect FastBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
+                                  const std::vector<double>& frac, const std::vector<int32_t>& ints,
+                                  std::vector<TMaskEntry>& squareCopy, const TProgressFn& progress) {
   const TPictureRect sq = BrushSquare(in, width, height);
   const int32_t sw = sq.Right - sq.Left + 1;
   const int32_t sh = sq.Top - sq.Bottom + 1;
@@ -191,6 +241,10 @@ TPictureRect ApplyStepFast(TMaskEntry* mask, int32_t width, int32_t height, cons
 
   const TStepContext k = MakeContext(width, height, in, frac);
   const int32_t x = k.x, y = k.y, c = k.c;
+  if (ReadsSnapshot(k.tool)) {
+    GrowShrinkRows(k, mask, sq, ints, sample, progress);
+    return sq;
+  }
   for (int32_t i = sq.Bottom; i <= sq.Top; ++i) {
     const int32_t dy2 = (y - i) * (y - i);
     // Columns of this row inside the circle: |x - j| <= trunc(sqrt(c^2 - dy^2)).
@@ -207,6 +261,54 @@ TPictureRect ApplyStepFast(TMaskEntry* mask, int32_t width, int32_t height, cons
   }
   if (progress) progress(0);
   return sq;
+}
+
+// Conversions of extended values to integers dominate the steps. Without SSE3 each one switches
+// the x87 rounding mode twice; with it one instruction truncates. Both copies are the same
+// source, so they compute the same values.
+#define WARP_FULL_ARGS                                                                             \
+  TMaskEntry *mask, int32_t width, int32_t height, const TStepInput &in,                           \
+      const std::vector<double> &frac, const std::vector<int32_t> &ints, const TProgressFn &progress
+#define WARP_FAST_ARGS                                                                             \
+  TMaskEntry *mask, int32_t width, int32_t height, const TStepInput &in,                           \
+      const std::vector<double> &frac, const std::vector<int32_t> &ints,                           \
+      std::vector<TMaskEntry> &squareCopy, const TProgressFn &progress
+
+bool FullPlain(WARP_FULL_ARGS) { return FullBody<0>(mask, width, height, in, frac, ints, progress); }
+TPictureRect FastPlain(WARP_FAST_ARGS) {
+  return FastBody<0>(mask, width, height, in, frac, ints, squareCopy, progress);
+}
+#if defined(__x86_64__) || defined(__i386__)
+[[gnu::target("sse3")]] bool FullSse3(WARP_FULL_ARGS) {
+  return FullBody<1>(mask, width, height, in, frac, ints, progress);
+}
+[[gnu::target("sse3")]] TPictureRect FastSse3(WARP_FAST_ARGS) {
+  return FastBody<1>(mask, width, height, in, frac, ints, squareCopy, progress);
+}
+bool gPortable = false;
+bool HasSse3() {
+  static const bool has = __builtin_cpu_supports("sse3");
+  return has && !gPortable;
+}
+#else
+bool FullSse3(WARP_FULL_ARGS) { return FullPlain(mask, width, height, in, frac, ints, progress); }
+TPictureRect FastSse3(WARP_FAST_ARGS) { return FastPlain(mask, width, height, in, frac, ints, squareCopy, progress); }
+bool gPortable = false;
+bool HasSse3() { return false; }
+#endif
+
+} // namespace
+
+void UsePortableConversions(bool on) { gPortable = on; }
+
+bool ApplyStepFull(WARP_FULL_ARGS) {
+  return HasSse3() ? FullSse3(mask, width, height, in, frac, ints, progress)
+                   : FullPlain(mask, width, height, in, frac, ints, progress);
+}
+
+TPictureRect ApplyStepFast(WARP_FAST_ARGS) {
+  return HasSse3() ? FastSse3(mask, width, height, in, frac, ints, squareCopy, progress)
+                   : FastPlain(mask, width, height, in, frac, ints, squareCopy, progress);
 }
 
 } // namespace warp

@@ -69,4 +69,8 @@ TPictureRect ApplyStepFast(TMaskEntry* mask, int32_t width, int32_t height, cons
                            const std::vector<double>& frac, const std::vector<int32_t>& ints,
                            std::vector<TMaskEntry>& squareCopy, const TProgressFn& progress);
 
+// Runs the steps with the conversions every x86-64 processor has, even where a faster way exists
+// (for the tests, which compare the two).
+void UsePortableConversions(bool on);
+
 } // namespace warp

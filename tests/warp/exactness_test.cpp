@@ -106,3 +106,31 @@ TEST(Exactness, DirectStepsWithExtremeArguments) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Exactness, PortableConversionsGiveTheSameSteps) {
+  // The processor-specific and the portable copy of the step code, both ways of stepping.
+  TPair a(91, 67), b(91, 67);
+  std::mt19937 rng(5);
+  for (int n = 0; n < 300; ++n) {
+    const int32_t x = int32_t(rng() % 91), y = int32_t(rng() % 67), tool = int32_t(rng() % 5);
+    const double s = 0.1 + double(rng() % 901) / 1000.0;
+    const int32_t r = 5 + int32_t(rng() % 80);
+    const int32_t cx = int32_t(rng() % 30), cy = int32_t(rng() % 30);
+    a.fast.Bar.NormalizeChecked = b.fast.Bar.NormalizeChecked = a.full.Bar.NormalizeChecked =
+        b.full.Bar.NormalizeChecked = n % 2 == 0;
+    warp::UsePortableConversions(false);
+    a.fast.DoEffektFast(x, y, cx, cy, 10, 10, tool, true, n % 3 != 0, s, r);
+    a.full.DoEffekt(x, y, cx, cy, 10, 10, tool, true, n % 3 != 0, s, r);
+    warp::UsePortableConversions(true);
+    b.fast.DoEffektFast(x, y, cx, cy, 10, 10, tool, true, n % 3 != 0, s, r);
+    b.full.DoEffekt(x, y, cx, cy, 10, 10, tool, true, n % 3 != 0, s, r);
+    warp::UsePortableConversions(false);
+    ASSERT_TRUE(a.fast.MaskCopy() == b.fast.MaskCopy()) << "step " << n;
+    ASSERT_TRUE(a.full.MaskCopy() == b.full.MaskCopy()) << "step " << n;
+    ASSERT_TRUE(a.fast.MaskCopy() == a.full.MaskCopy()) << "step " << n;
+  }
+}
+
+} // namespace

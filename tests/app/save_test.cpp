@@ -1,0 +1,162 @@
+#include "ResultSave.h"
+#include "window_fixture.h"
+
+#include "Components.h"
+
+#include <QFile>
+
+#include <csignal>
+#include <cstdlib>
+#include <sys/resource.h>
+
+namespace {
+
+TEST(SaveName, ExtensionDecidesAndMissingOneMeansBmp) {
+  std::string target, message;
+  EXPECT_TRUE(SaveTargetName("/tmp/bild", target, message));
+  EXPECT_EQ(target, "/tmp/bild.bmp");
+  EXPECT_TRUE(SaveTargetName("/tmp/ordner.v2/bild", target, message));
+  EXPECT_EQ(target, "/tmp/ordner.v2/bild.bmp"); // a dot in a folder is no extension
+  EXPECT_TRUE(SaveTargetName("/tmp/bild.", target, message));
+  EXPECT_EQ(target, "/tmp/bild.bmp");
+  for (const char* name : {"/a/b.PNG", "/a/b.jpeg", "/a/b.jpg", "/a/b.tif", "/a/b.TIFF", "/a/b.bmp"}) {
+    EXPECT_TRUE(SaveTargetName(name, target, message)) << name;
+    EXPECT_EQ(target, name);
+  }
+  EXPECT_FALSE(SaveTargetName("/a/b.gif", target, message));
+  EXPECT_NE(message.find(".gif"), std::string::npos);
+  EXPECT_NE(message.find("PNG"), std::string::npos);
+}
+
+class SaveTest : public WindowTest {
+protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    make(false);
+    // A pattern in the result: every pixel different.
+    TDib& r = form->FResultDib;
+    for (int y = 0; y < DibHeight(r); ++y)
+      for (int x = 0; x < DibWidth(r); ++x) {
+        uint8_t* p = r.Bits + y * r.BytesPerLine + x * 3;
+        p[0] = uint8_t(x * 2);
+        p[1] = uint8_t(y * 3);
+        p[2] = uint8_t(128 + (x + y) % 64);
+      }
+    comp::TSaveDialog::ExecuteHandler() = [this](comp::TSaveDialog& d) {
+      initialDir = d.InitialDir;
+      if (answerName.isEmpty()) return false;
+      d.FileName = answerName;
+      return true;
+    };
+  }
+  void TearDown() override {
+    comp::TSaveDialog::ExecuteHandler() = nullptr;
+    WindowTest::TearDown();
+  }
+  QString path(const QString& name) const { return dir.path() + "/" + name; }
+  // Largest channel difference between the result and the file read back; Mean gets the mean.
+  int Difference(const QString& file, double* Mean = nullptr) {
+    TDib back{};
+    OpenDib(&back, file.toLocal8Bit().constData(), 0, nullptr);
+    EXPECT_NE(back.Bits, nullptr) << file.toStdString();
+    if (back.Bits == nullptr) return 999;
+    const TDib& r = form->FResultDib;
+    int worst = 0;
+    double sum = 0;
+    EXPECT_EQ(DibWidth(back), DibWidth(r));
+    EXPECT_EQ(DibHeight(back), DibHeight(r));
+    EXPECT_EQ(DibBitCount(back), 24);
+    for (int y = 0; y < DibHeight(r) && DibBitCount(back) == 24; ++y)
+      for (int x = 0; x < DibWidth(r); ++x)
+        for (int c = 0; c < 3; ++c) {
+          const int d = std::abs(int(back.Bits[y * back.BytesPerLine + x * 3 + c]) -
+                                 int(r.Bits[y * r.BytesPerLine + x * 3 + c]));
+          worst = std::max(worst, d);
+          sum += d;
+        }
+    if (Mean != nullptr) *Mean = sum / (3.0 * DibWidth(r) * DibHeight(r));
+    deldib(back);
+    return worst;
+  }
+  QString answerName;
+  QString initialDir;
+};
+
+TEST_F(SaveTest, EveryFormatIsReadBackAndTheDialogStartsInTheProgramFolder) {
+  for (const char* name : {"a.bmp", "a.png", "a.tif", "a.tiff"}) {
+    answerName = path(name);
+    form->BitBtn1Click(nullptr);
+    EXPECT_EQ(Difference(path(name)), 0) << name;
+  }
+  answerName = path("a.jpg");
+  form->BitBtn1Click(nullptr);
+  double mean = 0;
+  Difference(path("a.jpg"), &mean);
+  EXPECT_LT(mean, 4.0); // lossy, but the same picture
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(initialDir.toStdString(), form->FProgramDir);
+}
+
+TEST_F(SaveTest, NameWithoutExtensionIsSavedAsBmpAfterAskingAboutAnExistingFile) {
+  answerName = path("ergebnis");
+  form->BitBtn1Click(nullptr);
+  EXPECT_EQ(Difference(path("ergebnis.bmp")), 0);
+  EXPECT_FALSE(QFile::exists(path("ergebnis")));
+  // Saving again under the bare name would replace ergebnis.bmp: the user is asked.
+  answer = platform::IDNO;
+  const qint64 size = QFile(path("ergebnis.bmp")).size();
+  form->BitBtn1Click(nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].flags & 0xF, platform::MB_YESNO);
+  EXPECT_EQ(QFile(path("ergebnis.bmp")).size(), size);
+}
+
+TEST_F(SaveTest, UnknownExtensionIsRefusedWithAMessageAndNothingWritten) {
+  answerName = path("bild.gif");
+  form->BitBtn1Click(nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("TIFF"), std::string::npos);
+  EXPECT_FALSE(QFile::exists(path("bild.gif")));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).filter("bild").size(), 0);
+}
+
+TEST_F(SaveTest, CancelledDialogDoesNothing) {
+  answerName.clear();
+  form->BitBtn1Click(nullptr);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SaveTest, FailedWriteNamesTheFileAndLeavesTheOldOneWhole) {
+  const QByteArray old = "altes Bild, bitte nicht beschädigen";
+  {
+    QFile f(path("alt.bmp"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(old);
+  }
+  // Files may not grow beyond 4 KiB: the 188 KiB picture cannot be written.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  answerName = path("alt.bmp");
+  form->BitBtn1Click(nullptr);
+  setrlimit(RLIMIT_FSIZE, &saved);
+
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("alt.bmp"), std::string::npos);
+  EXPECT_EQ(boxes[0].flags & 0xF0, platform::MB_ICONERROR);
+  QFile f(path("alt.bmp"));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), old);
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary file left behind
+
+  boxes.clear();
+  answerName = dir.path() + "/fehlt/bild.png";
+  form->BitBtn1Click(nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("fehlt/bild.png"), std::string::npos);
+}
+
+} // namespace
