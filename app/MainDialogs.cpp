@@ -39,7 +39,7 @@ void TMainForm::BitBtn1Click(QObject*) {
 
 void TMainForm::BitBtn2Click(QObject*) {
   // One printer for the session, so that its set-up is kept from print to print. It is never
-  // freed: a printer must not outlive the application object, and it lives as long as that.
+  // freed, because a printer must not be destroyed after the application object.
   static QPrinter* const session = new QPrinter(QPrinter::HighResolution);
   QPrinter& printer = *session;
   TPrintForm PrintForm(this, FResultDib, printer);
