@@ -481,6 +481,15 @@ TEST_F(LoadingTest, PageStartsOnTheProgramFolderWithTheFirstFileType) {
   EXPECT_EQ(form->Tief->text(), "256");
   EXPECT_TRUE(form->Tief->isReadOnly());
   EXPECT_EQ(form->Panel15->Color(), comp::AppWorkspace());
+  // The aligned panels keep their sizes through the first layout passes of the window.
+  EXPECT_EQ(form->Panel5->height(), 33);
+  EXPECT_EQ(form->Panel3->height(), 33);
+  EXPECT_EQ(form->Panel18->width(), 121);
+  EXPECT_EQ(form->Panel9->width(), 373);
+  EXPECT_EQ(form->JamShellTree1->width(), 185);
+  EXPECT_EQ(form->Panel11->height(), 25);
+  EXPECT_EQ(form->Panel13->height(), 17);
+  EXPECT_EQ(form->Panel14->height(), 79);
 
   // Picking another file type narrows the list at once.
   form->FilterComboBox1->setCurrentIndex(2);
