@@ -1,5 +1,7 @@
 #include "Components.h"
 
+#include "qt_device_context.h"
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFileDialog>
@@ -311,14 +313,22 @@ void TSplitter::mouseReleaseEvent(QMouseEvent*) { target_ = nullptr; }
 // --- paint box -------------------------------------------------------------------------------
 
 TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {}
+TPaintBox::~TPaintBox() = default;
+
+platform::HDC TPaintBox::Handle() const { return dc_; }
 
 void TPaintBox::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   p.setClipRegion(e->region());
-  canvas_ = &p;
-  paintRect_ = e->rect();
-  if (OnPaint) OnPaint(this);
-  canvas_ = nullptr;
+  {
+    platform::qt::TQtDeviceContext dc(p, e->rect(), platform::qt::TQtDeviceContext::Kind::Display);
+    canvas_ = &p;
+    dc_ = &dc;
+    paintRect_ = e->rect();
+    if (OnPaint) OnPaint(this);
+    canvas_ = nullptr;
+    dc_ = nullptr;
+  }
   if (Overlay) Overlay(p);
 }
 
@@ -512,8 +522,24 @@ TSpeedItem::TSpeedItem(QWidget* parent, const QString& caption, const QString& g
   setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
 }
 
+void TSpeedItem::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  QRect r = rect();
+  const bool down = isChecked() || isDown();
+  if (down) p.fillRect(r.adjusted(1, 1, -1, -1), QColor(255, 255, 255, 110));
+  if (down || underMouse()) drawBevel(p, r, down ? TBevel::Lowered : TBevel::Raised);
+  const QPixmap glyph = icon().pixmap(iconSize(), QIcon::Normal, isChecked() ? QIcon::On : QIcon::Off);
+  const int shift = down ? 1 : 0;
+  if (!glyph.isNull()) p.drawPixmap((width() - glyph.width()) / 2 + shift, 1 + shift, glyph);
+  p.setPen(palette().color(QPalette::ButtonText));
+  p.drawText(QRect(shift, 21 + shift, width(), height() - 21), Qt::AlignHCenter | Qt::AlignTop, text());
+}
+
 TSpeedBar::TSpeedBar(QWidget* parent) : TPanel(parent, TBevel::Lowered, TBevel::Raised) {
-  setFont(MakeFont("Arial", 11, true));
+  // Where the family is missing, a condensed face keeps the captions about as wide as there.
+  QFont f = MakeFont("Arial", 11, true);
+  f.setStretch(QFont::Condensed);
+  setFont(f);
 }
 
 void TSpeedBar::SetWallpaper(const QPixmap& tile) {

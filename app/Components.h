@@ -17,12 +17,18 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include "platform/gdi.h"
+
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class QPainter;
 class QSizeGrip;
+namespace platform::qt {
+class TQtDeviceContext;
+}
 
 namespace comp {
 
@@ -142,11 +148,14 @@ private:
 };
 
 // A paint box: no drawing of its own; OnPaint runs inside the paint event and may draw through
-// Canvas(), which is valid only during OnPaint. Overlay runs after OnPaint in the same event.
+// Canvas() or the device context Handle(), both valid only during OnPaint. Overlay runs after
+// OnPaint in the same event.
 class TPaintBox : public QWidget {
   Q_OBJECT
 public:
   explicit TPaintBox(QWidget* parent);
+  ~TPaintBox() override;
+  platform::HDC Handle() const;
   std::function<void(TPaintBox*)> OnPaint;
   std::function<void(QPainter&)> Overlay;
   std::function<void(QMouseEvent*)> OnMouseDown, OnMouseMove, OnMouseUp;
@@ -163,6 +172,7 @@ protected:
 
 private:
   QPainter* canvas_ = nullptr;
+  platform::qt::TQtDeviceContext* dc_ = nullptr;
   QRect paintRect_;
 };
 
@@ -266,6 +276,11 @@ public:
   void SetDown(bool down) { setChecked(down); }
   bool Down() const { return isChecked(); }
   static QIcon TwoStateIcon(const QString& resource);
+
+protected:
+  // Flat: a frame only while the pointer is over the button or it is down; the glyph at the
+  // top, the caption under it.
+  void paintEvent(QPaintEvent* e) override;
 };
 
 // The vertical tool bar: a wallpaper tiled behind flat buttons; hints of the bar and everything

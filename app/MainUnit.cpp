@@ -1,5 +1,11 @@
 #include "MainUnit.h"
 
+#include "ButtonsXP.h"
+#include "ImageBtnUnit.h"
+#include "Random.h"
+#include "StretchDraw.h"
+#include "resources.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -46,17 +52,40 @@ TPanel* headerPanel(QWidget* parent, const QString& caption, TRxLabel*& label) {
 
 int32_t pixel(qreal v) { return int32_t(std::floor(v)); }
 
-QIcon normalGlyph(const QString& resource) {
-  // Two-image glyphs: the left half is the normal face.
-  const QPixmap strip(resource);
-  if (strip.isNull()) return {};
-  return QIcon(strip.copy(0, 0, strip.height() > 0 ? strip.width() / 2 : 0, strip.height()));
+TImageBtn* imageButton(QWidget* parent, int left, const QString& picture, const QString& pressed,
+                       const QString& hint) {
+  auto* b = new TImageBtn(parent);
+  b->move(left, 8);
+  b->resize(101, 30);
+  b->SetAutoSize(true);
+  b->SetPicture(QPixmap(picture));
+  b->SetPicture2(QPixmap(pressed));
+  b->setCursor(Qt::PointingHandCursor);
+  SetHint(b, hint);
+  return b;
+}
+
+TBitBtnXP* glyphButton(QWidget* parent, const QString& caption, int left, const QString& glyph) {
+  auto* b = new TBitBtnXP(parent);
+  b->SetCaption(caption);
+  b->setGeometry(left, 8, 145, 25);
+  b->SetGlyph(TBitmap(glyph));
+  b->SetNumGlyphs(2); // normal and disabled
+  return b;
+}
+
+// Every picture on screen goes through StretchDrawDib with these options.
+void drawDib(platform::HDC dc, const TDib& dib, int32_t destWidth, int32_t destHeight) {
+  if (!dc || !dib.Info || !dib.Bits) return;
+  StretchDrawDib(dc, 0, 0, destWidth, destHeight, dib, 0, 0, DibWidth(dib), DibHeight(dib), true,
+                 platform::SRCCOPY, true, nullptr);
 }
 
 } // namespace
 
 TMainForm::TMainForm(const std::string& programFile, QWidget* parent) : QMainWindow(parent) {
   MainForm = this;
+  InitMorphaneResources();
   FProgramDir = programFile.empty() ? QCoreApplication::applicationFilePath().toStdString() : programFile;
   buildWindow();
   FormCreate(this);
@@ -151,16 +180,10 @@ void TMainForm::buildBottomBar(QWidget* client) {
   Panel8 = TPanel::Plain(Panel7);
   Panel8->resize(206, 41);
   Align(Panel8, TAlign::Right);
-  ueberbtn = new QLabel(Panel8);
-  ueberbtn->setGeometry(0, 8, 101, 30);
-  ueberbtn->setPixmap(QPixmap(":/art/ueber.gif"));
-  ueberbtn->setCursor(Qt::PointingHandCursor);
-  SetHint(ueberbtn, "Informationen über das Programm");
-  endebtn = new QLabel(Panel8);
-  endebtn->setGeometry(104, 8, 101, 30);
-  endebtn->setPixmap(QPixmap(":/art/ende.gif"));
-  endebtn->setCursor(Qt::PointingHandCursor);
-  SetHint(endebtn, "Hiermit verlassen Sie das Programm");
+  ueberbtn = imageButton(Panel8, 0, ":/art/ueber.gif", ":/art/ueber2.gif", "Informationen über das Programm");
+  ueberbtn->OnClick = [this](QObject* sender) { ueberbtnClick(sender); };
+  endebtn = imageButton(Panel8, 104, ":/art/ende.gif", ":/art/ende2.gif", "Hiermit verlassen Sie das Programm");
+  endebtn->OnClick = [this](QObject* sender) { EndeBtnClick(sender); };
 }
 
 void TMainForm::buildPageOperieren(QWidget* page) {
@@ -260,14 +283,10 @@ void TMainForm::buildPageErgebnis(QWidget* page) {
   Panel17 = new TPanel(Panel1);
   Panel17->resize(100, 49);
   Align(Panel17, TAlign::Top);
-  SaveAsBtn = new QPushButton("Bild &speichern unter...", Panel17);
-  SaveAsBtn->setGeometry(8, 8, 145, 25);
-  SaveAsBtn->setIcon(normalGlyph(":/art/save.bmp"));
-  connect(SaveAsBtn, &QPushButton::clicked, this, [this] { BitBtn1Click(SaveAsBtn); });
-  PrintBtn = new QPushButton("Bild &drucken...", Panel17);
-  PrintBtn->setGeometry(160, 8, 145, 25);
-  PrintBtn->setIcon(normalGlyph(":/art/print.bmp"));
-  connect(PrintBtn, &QPushButton::clicked, this, [this] { BitBtn2Click(PrintBtn); });
+  SaveAsBtn = glyphButton(Panel17, "Bild &speichern unter...", 8, ":/art/save.bmp");
+  SaveAsBtn->OnClick = [this](QObject* sender) { BitBtn1Click(sender); };
+  PrintBtn = glyphButton(Panel17, "Bild &drucken...", 160, ":/art/print.bmp");
+  PrintBtn->OnClick = [this](QObject* sender) { BitBtn2Click(sender); };
 
   ErgScrollBox = new TScrollBox(Panel1);
   Align(ErgScrollBox, TAlign::Client);
@@ -295,7 +314,7 @@ void TMainForm::FormCreate(QObject*) {
   if (!dir.endsWith('/')) dir += '/';
   FProgramDir = dir.toStdString();
   ApplicationHelpFile() = FProgramDir + ApplicationHelpFile();
-  // TODO(win): seed the imaging helper's random numbers (Randomize) once it exists.
+  Randomize();
   FormCreateFilter();
 
   for (TDib* dib : {&FSourceDib, &FResultDib}) {
@@ -398,13 +417,6 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
 // --- editing view -------------------------------------------------------------------------------
 
 namespace {
-// Draws a 24-bit picture scaled into dest. TODO(win): replace by StretchDrawDib.
-void drawDibDirect(QPainter& p, const TDib& dib, const QRect& dest) {
-  if (!dib.Bits || !dib.Info || DibBitCount(dib) != 24) return;
-  const QImage rows(dib.Bits, DibWidth(dib), DibHeight(dib), dib.BytesPerLine, QImage::Format_BGR888);
-  p.drawImage(dest, rows.mirrored(false, true));
-}
-
 QRect toQRect(const warp::TRect& r) { return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top); }
 } // namespace
 
@@ -428,7 +440,7 @@ void TMainForm::PaintBox1Paint(QObject*) {
   }
   if (!FResultDib.Info) return;
   const int32_t w = DibWidth(FResultDib), h = DibHeight(FResultDib);
-  drawDibDirect(*PaintBox1->Canvas(), FResultDib, QRect(0, 0, w * FZoomNum / FZoomDen, h * FZoomNum / FZoomDen));
+  drawDib(PaintBox1->Handle(), FResultDib, w * FZoomNum / FZoomDen, h * FZoomNum / FZoomDen);
 }
 
 // The brush outline while it is shown: the ellipse inscribed in FOutlineRect (right and bottom
@@ -535,13 +547,12 @@ void TMainForm::WMUser(platform::WPARAM wParam, platform::LPARAM) { SetProStatus
 // --- result page --------------------------------------------------------------------------------
 
 void TMainForm::ErgPaintBoxPaint(QObject*) {
-  QPainter* canvas = ErgPaintBox->Canvas();
-  if (!canvas || !FResultDib.Info) return;
+  if (!ErgPaintBox->Painting() || !FResultDib.Info) return;
   const int w = DibWidth(FResultDib), h = DibHeight(FResultDib);
   // A new size updates the scroll ranges and repaints.
   if (ErgPaintBox->width() != w) ErgPaintBox->resize(w, ErgPaintBox->height());
   if (ErgPaintBox->height() != h) ErgPaintBox->resize(ErgPaintBox->width(), h);
-  drawDibDirect(*canvas, FResultDib, QRect(0, 0, w, h));
+  drawDib(ErgPaintBox->Handle(), FResultDib, w, h);
 }
 
 void TMainForm::ErgPaintBoxMouseDown(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t X, int32_t Y) {

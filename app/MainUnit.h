@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+class TBitBtnXP;
+class TImageBtn;
 class QCheckBox;
 class QFileDialog;
 class QLabel;
@@ -47,8 +49,8 @@ public:
   comp::TPanel* Panel7 = nullptr;
   QToolButton* wwwBtn = nullptr;
   comp::TPanel* Panel8 = nullptr;
-  QLabel* ueberbtn = nullptr; // image buttons; plain pictures until the image button exists
-  QLabel* endebtn = nullptr;
+  TImageBtn* ueberbtn = nullptr;
+  TImageBtn* endebtn = nullptr;
   comp::TPanel* OuterPanel = nullptr;
   QTabWidget* PageControl2 = nullptr;
   comp::TImageList TaBImages;
@@ -118,8 +120,8 @@ public:
   comp::TRxLabel* RxLabel27 = nullptr;
   comp::TPanel* Panel1 = nullptr;
   comp::TPanel* Panel17 = nullptr;
-  QPushButton* SaveAsBtn = nullptr; // theme-aware bitmap buttons once they exist
-  QPushButton* PrintBtn = nullptr;
+  TBitBtnXP* SaveAsBtn = nullptr;
+  TBitBtnXP* PrintBtn = nullptr;
   comp::TScrollBox* ErgScrollBox = nullptr;
   comp::TPaintBox* ErgPaintBox = nullptr;
 

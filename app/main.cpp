@@ -1,8 +1,9 @@
 // Program start: the application object, the main window and the message loop.
 #include "MainUnit.h"
 
+#include "qt_platform.h"
+
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,15 +18,6 @@ bool haveDisplay() {
   return false;
 }
 
-// TODO(win): replaced by the platform layer's own dialogs once they exist.
-int showMessageBox(const platform::TMessageBoxRequest& r) {
-  const QMessageBox::StandardButtons buttons =
-      (r.flags & 0xF) == platform::MB_OKCANCEL ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok;
-  QMessageBox box(QMessageBox::Information, QString::fromStdString(r.caption), QString::fromStdString(r.text),
-                  buttons, QApplication::activeWindow());
-  return box.exec() == QMessageBox::Ok ? platform::IDOK : platform::IDCANCEL;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -38,7 +30,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Morphane 2.0");
   QApplication::setApplicationDisplayName("Morphane 2.0");
   platform::MarkUiThread();
-  platform::SetMessageBoxHandler(showMessageBox);
+  platform::qt::InstallQtPlatform();
 
   TMainForm form;
   form.show();

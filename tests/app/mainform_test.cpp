@@ -79,6 +79,9 @@ TEST_F(WindowTest, ToolBarStartsAsLaidOut) {
   // Hints are shown only on the tool bar; elsewhere they are kept but not shown.
   EXPECT_EQ(f.ZoomEd->toolTip(), "Stellt das Bild größer oder kleiner da");
   EXPECT_EQ(comp::Hint(f.endebtn), "Hiermit verlassen Sie das Programm");
+  EXPECT_EQ(f.endebtn->geometry(), QRect(104, 8, 101, 30));
+  EXPECT_EQ(f.SaveAsBtn->geometry(), QRect(8, 8, 145, 25));
+  EXPECT_EQ(f.PrintBtn->text(), "Bild &drucken...");
   EXPECT_TRUE(f.endebtn->toolTip().isEmpty());
 }
 
@@ -137,7 +140,7 @@ TEST_F(WindowTest, CancelInTheCloseQuestionKeepsEverything) {
 TEST_F(WindowTest, OkInTheCloseQuestionClosesTheWindow) {
   TMainForm& f = make();
   answer = platform::IDOK;
-  f.EndeBtnClick(nullptr);
+  QTest::mouseClick(f.endebtn, Qt::LeftButton, {}, QPoint(10, 10));
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_FALSE(f.isVisible());
   make();

@@ -4,6 +4,9 @@
 
 #include "MainUnit.h"
 
+#include "ButtonsXP.h"
+#include "ImageBtnUnit.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
