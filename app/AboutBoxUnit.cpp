@@ -74,7 +74,9 @@ TAboutBox::TAboutBox(QWidget* Owner) : QDialog(Owner) {
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(664, 453);
-  QFont font("MS Sans Serif");
+  // The dialog font, or a narrow face of similar width where it is missing.
+  QFont font;
+  font.setFamilies({"MS Sans Serif", "DejaVu Sans Condensed", "Liberation Sans Narrow"});
   font.setPixelSize(11);
   setFont(font);
 
@@ -107,8 +109,8 @@ TAboutBox::TAboutBox(QWidget* Owner) : QDialog(Owner) {
                          "Bild und verändern Sie es mit den fünf Werkzeugen Wachsen, Schrumpfen, "
                          "Schmieren, Zerren und Radierer. Das Original bleibt dabei unverändert, "
                          "der Radierer holt es jederzeit zurück.",
-                         92, 72);
-  Maker = ColumnLabel(Panel1, "Hersteller: Morphane Bildwerkstatt\nAlle Rechte vorbehalten.", 176, 34);
+                         92, 82);
+  Maker = ColumnLabel(Panel1, "Hersteller: Morphane Bildwerkstatt\nAlle Rechte vorbehalten.", 182, 34);
   WebLabel = ColumnLabel(Panel1, "Neuigkeiten und Hilfe finden Sie im Internet:", 220);
 
   BitBtnXP1 = new TBitBtnXP(Panel1);

@@ -133,7 +133,9 @@ TPrintForm::TPrintForm(QWidget* Owner, const TDib& Dib, QPrinter& Printer)
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFixedSize(427, 328);
-  QFont font("MS Sans Serif");
+  // The dialog font, or a narrow face of similar width where it is missing.
+  QFont font;
+  font.setFamilies({"MS Sans Serif", "DejaVu Sans Condensed", "Liberation Sans Narrow"});
   font.setPixelSize(11);
   setFont(font);
 

@@ -232,3 +232,46 @@ TEST_F(WindowTest, ScreenshotsOfThePages) {
     EXPECT_TRUE(shot.save(out + QString("/page%1.png").arg(page)));
   }
 }
+
+TEST_F(WindowTest, ControlsAreAlignedToTheEdgesAsLaidOut) {
+  TMainForm& f = make();
+  showPage(1);
+  QWidget* client = f.centralWidget();
+  // Status bar at the very bottom, the bottom bar above it, the pages fill the rest.
+  EXPECT_EQ(f.StatusBar1->geometry(), QRect(0, client->height() - 19, client->width(), 19));
+  EXPECT_EQ(f.Panel7->geometry(), QRect(0, client->height() - 19 - 41, client->width(), 41));
+  EXPECT_EQ(f.OuterPanel->geometry(), QRect(0, 0, client->width(), client->height() - 60));
+  EXPECT_EQ(f.Panel8->geometry(), QRect(f.Panel7->width() - 206, 0, 206, 41));
+  // Header across the page; the tool bar left of the scroll box, both under it.
+  EXPECT_EQ(f.Panel6->geometry(), QRect(0, 0, f.TabSheet2->width(), 33));
+  EXPECT_EQ(f.Panel43->y(), 33);
+  // Inside a panel with one raised bevel, aligned children start one pixel in.
+  EXPECT_EQ(f.SpeedBar1->geometry(), QRect(1, 1, 84, f.Panel43->height() - 2));
+  EXPECT_EQ(f.ScrollBox1->geometry(), QRect(85, 1, f.Panel43->width() - 86, f.Panel43->height() - 2));
+  EXPECT_EQ(f.RxLabel9->pos(), QPoint(16, 10));
+  EXPECT_EQ(f.Panel6->Color(), QColor(240, 202, 166));
+  EXPECT_EQ(f.Panel6->BevelOuter(), comp::TBevel::Lowered);
+  EXPECT_EQ(f.Panel6->BevelInner(), comp::TBevel::Raised);
+
+  showPage(2);
+  EXPECT_EQ(f.Panel21->geometry(), QRect(0, 33, 209, f.TabSheet4->height() - 33));
+  EXPECT_EQ(f.Panel21->Color(), QColor(192, 220, 192));
+  EXPECT_EQ(f.Panel22->geometry(), QRect(7, 7, 195, 284));
+  EXPECT_EQ(f.Image1->geometry(), QRect(1, 1, 193, 282));
+  EXPECT_EQ(f.Panel23->geometry(), QRect(8, 8, 177, 73));
+  EXPECT_EQ(f.RxLabel27->geometry(), QRect(8, 8, 161, 57));
+  EXPECT_TRUE(f.RxLabel27->wordWrap());
+  EXPECT_EQ(f.Panel17->geometry(), QRect(1, 1, f.Panel1->width() - 2, 49));
+  EXPECT_EQ(f.ErgScrollBox->y(), 50);
+  EXPECT_EQ(f.ErgPaintBox->pos(), QPoint(0, 0));
+  EXPECT_EQ(f.ErgPaintBox->cursor().shape(), Qt::PointingHandCursor);
+}
+
+TEST_F(WindowTest, SizeFieldsOfTheFirstPageShowTheirInitialTexts) {
+  TMainForm& f = make(false);
+  if (!f.Breit || !f.Hoch || !f.Tief) GTEST_SKIP() << "the first page has no size fields yet";
+  // Fixed texts, not computed from the blank start picture.
+  EXPECT_EQ(f.Breit->text(), "320 Pixels");
+  EXPECT_EQ(f.Hoch->text(), "200 Pixels");
+  EXPECT_EQ(f.Tief->text(), "256");
+}

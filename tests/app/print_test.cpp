@@ -1,7 +1,9 @@
+#include "AboutBoxUnit.h"
 #include "PrintFUnit.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -147,6 +149,8 @@ TEST_F(PrintFormTest, PdfPageShowsThePictureWhereTheOptionsPutIt) {
   ASSERT_TRUE(render.waitForFinished(30000));
   const QImage page(dir.path() + "/seite.png");
   ASSERT_FALSE(page.isNull());
+  if (!qEnvironmentVariable("MORPHANE_SHOT_DIR").isEmpty())
+    page.save(qEnvironmentVariable("MORPHANE_SHOT_DIR") + "/printed_page.png");
   // A4 at 36 dots per inch: 298 x 421; the margin is 20 mm = 28.3 dots.
   EXPECT_NEAR(page.width(), 298, 1);
   const double mm = 36 / 25.4;
@@ -164,6 +168,39 @@ TEST_F(PrintFormTest, PdfPageShowsThePictureWhereTheOptionsPutIt) {
   // The picture is upright: its bottom band (blue) is printed at the bottom.
   const QColor bottom = colourAt(left + width / 2, top + height - 2);
   EXPECT_GT(bottom.blue(), bottom.red()) << bottom.name().toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// Pictures of the two dialogs for a person to look at: MORPHANE_SHOT_DIR=<folder>.
+TEST_F(PrintFormTest, ScreenshotsOfTheDialogs) {
+  const QString shots = qEnvironmentVariable("MORPHANE_SHOT_DIR");
+  if (shots.isEmpty()) GTEST_SKIP() << "MORPHANE_SHOT_DIR not set";
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setPageSize(QPageSize(QPageSize::A4));
+  TDibImage picture;
+  QFile jpeg(":/art/about.jpg");
+  ASSERT_TRUE(jpeg.open(QIODevice::ReadOnly));
+  ASSERT_TRUE(picture.LoadFromMemory(jpeg.readAll()));
+  TPrintForm f(form.get(), picture.Dib(), printer);
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  EXPECT_TRUE(f.grab().save(shots + "/print_dialog.png"));
+  f.UserdefCheck->click();
+  f.BreitEdit->setValue(60);
+  f.HochEdit->setValue(30);
+  f.ZentrCheck->click();
+  QApplication::processEvents();
+  EXPECT_TRUE(f.grab().save(shots + "/print_dialog_custom.png"));
+  f.hide();
+  TAboutBox box(form.get());
+  box.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+  box.BitBtn1->setFocus();
+  QApplication::processEvents();
+  EXPECT_TRUE(box.grab().save(shots + "/about_dialog.png"));
 }
 
 } // namespace

@@ -1,0 +1,12 @@
+// Promotion of a picture to a higher colour depth (1, 4 or 8 bits to 8 or 24; 1 to 4).
+#pragma once
+
+#include "Velbrik.h"
+
+#include <cstdint>
+#include <functional>
+
+// Replaces FSourceDib by a picture of Target bits per pixel with the same pixels, releasing the
+// old one. 24-bit pictures, pairings without a conversion and failed allocations leave it as it
+// was. SetProStatus receives 0 first, the percentage at the start of each row, and 0 at the end.
+void DepthUpTo(TDib& FSourceDib, int32_t Target, const std::function<void(int32_t)>& SetProStatus);
