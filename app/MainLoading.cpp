@@ -8,12 +8,7 @@
 
 #include "StretchDraw.h"
 #include "qt_device_context.h"
-#if __has_include("DepthPromotion.h")
 #include "DepthPromotion.h"
-#else
-// Until the promotion lands: pictures stay at their depth.
-static void DepthUpTo(TDib&, int32_t, const std::function<void(int32_t)>&) {}
-#endif
 
 #include <QAbstractScrollArea>
 #include <QByteArray>
