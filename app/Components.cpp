@@ -93,25 +93,25 @@ void TAlignLayout::setGeometry(const QRect& rect) {
       const int width = std::max(0, right - left), height = std::max(0, bottom - top);
       switch (pass) {
       case TAlign::Top: {
-        const int h = std::min(w->height(), height);
+        const int h = extentFor(e, height);
         w->setGeometry(left, top, width, h);
         top += h;
         break;
       }
       case TAlign::Bottom: {
-        const int h = std::min(w->height(), height);
+        const int h = extentFor(e, height);
         w->setGeometry(left, bottom - h, width, h);
         bottom -= h;
         break;
       }
       case TAlign::Left: {
-        const int wd = std::min(w->width(), width);
+        const int wd = extentFor(e, width);
         w->setGeometry(left, top, wd, height);
         left += wd;
         break;
       }
       case TAlign::Right: {
-        const int wd = std::min(w->width(), width);
+        const int wd = extentFor(e, width);
         w->setGeometry(right - wd, top, wd, height);
         right -= wd;
         break;
@@ -124,6 +124,15 @@ void TAlignLayout::setGeometry(const QRect& rect) {
       }
     }
   }
+}
+
+int TAlignLayout::extentFor(Entry& e, int available) {
+  const QWidget* w = e.item->widget();
+  const bool vertical = e.align == TAlign::Top || e.align == TAlign::Bottom;
+  const int current = vertical ? w->height() : w->width();
+  if (e.designed < 0 || current != e.assigned) e.designed = current;
+  e.assigned = std::min(e.designed, available);
+  return e.assigned;
 }
 
 QWidget* TAlignLayout::alignedBefore(const QWidget* w) const {

@@ -70,7 +70,13 @@ private:
   struct Entry {
     QLayoutItem* item;
     TAlign align;
+    // The height (top, bottom) or width (left, right) the child asks for, kept when a small
+    // parent squeezes it, and the extent the layout last gave it: a child whose extent differs
+    // from that was resized on purpose (a splitter) and asks for its new extent.
+    int designed = -1;
+    int assigned = -1;
   };
+  int extentFor(Entry& e, int available);
   std::vector<Entry> entries_;
 };
 

@@ -38,7 +38,10 @@ void TMainForm::BitBtn1Click(QObject*) {
 }
 
 void TMainForm::BitBtn2Click(QObject*) {
-  static QPrinter printer(QPrinter::HighResolution);
+  // One printer for the session, so that its set-up is kept from print to print. It is never
+  // freed, because a printer must not be destroyed after the application object.
+  static QPrinter* const session = new QPrinter(QPrinter::HighResolution);
+  QPrinter& printer = *session;
   TPrintForm PrintForm(this, FResultDib, printer);
   if (PrintForm.exec() != mrOk) return;
   // Without a printer the output goes to a PDF file, which needs a name.

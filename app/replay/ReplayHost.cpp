@@ -1,6 +1,6 @@
 #include "ReplayHost.h"
 
-#include "Depth.h"
+#include "DepthPromotion.h"
 
 #include <algorithm>
 #include <chrono>

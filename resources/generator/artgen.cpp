@@ -629,9 +629,11 @@ void Tick(QPainter& p, QPoint offset, QColor dark, QColor light) {
 QImage KindOK() { return PixelCell(18, 18, [](QPainter& p) { Tick(p, {0, 1}, QColor(0, 128, 0), QColor(0, 255, 0)); }); }
 QImage KindYes() {
   return PixelCell(18, 18, [](QPainter& p) {
-    Tick(p, {0, 1}, QColor(0, 128, 0), QColor(0, 255, 0));
+    // A tick in a round badge.
     p.setPen(QColor(0, 128, 0));
-    p.drawLine(13, 14, 16, 14);
+    p.setBrush(QColor(255, 255, 255));
+    p.drawEllipse(QRect(0, 0, 17, 17));
+    Tick(p, {0, 1}, QColor(0, 128, 0), QColor(0, 255, 0));
   });
 }
 QImage KindAll() {

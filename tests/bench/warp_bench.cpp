@@ -7,7 +7,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -64,7 +63,6 @@ void Step(benchmark::State& state, const TSize* size, int32_t tool, int32_t radi
   core.Bar.SchmierenDown = tool == warp::kToolSmear;
   core.Bar.ZerrenDown = tool == warp::kToolDrag;
   core.Bar.Radius = radius;
-  core.Bar.NormalizeChecked = std::getenv("WARP_BENCH_NONORM") == nullptr;
   core.FFastPath = fast;
   core.FStrokeActive = true;
   core.InitWurzel(radius);

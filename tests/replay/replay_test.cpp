@@ -227,6 +227,28 @@ TEST_F(Replay, UnopenablePictureAndBadArguments) {
   EXPECT_EQ(Run(Picture(4, 4) + " " + script + " " + Path("x.bmp") + " --frobnicate").status, 2);
 }
 
+TEST_F(Replay, PalettePicturesArePromotedTo24BitsFirst) {
+  TDib d{};
+  newdib(&d, 9, 5, 8, nullptr, 0);
+  for (int i = 0; i < 256; ++i) d.Info->bmiColors[i] = VRgbQuad{uint8_t(i), uint8_t(255 - i), uint8_t(i / 2), 0};
+  for (int32_t r = 0; r < 5; ++r)
+    for (int32_t j = 0; j < 9; ++j) d.Bits[r * d.BytesPerLine + j] = uint8_t(j * 20 + r);
+  char err[256];
+  ASSERT_EQ(SaveDib(d, Path("pal.bmp").c_str(), err, sizeof err), 1) << err;
+  deldib(d);
+  const TRun r = Run(Path("pal.bmp") + " " + Script("tick\n") + " " + Path("o.bmp"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  TDib out{};
+  OpenDib(&out, Path("o.bmp").c_str(), 0, nullptr);
+  ASSERT_NE(out.Bits, nullptr) << DibErrorText(&out);
+  EXPECT_EQ(DibBitCount(out), 24);
+  const uint8_t* p = out.Bits + 2 * out.BytesPerLine + 4 * 3; // column 4, row 2: index 82
+  EXPECT_EQ(p[0], 82);
+  EXPECT_EQ(p[1], 255 - 82);
+  EXPECT_EQ(p[2], 41);
+  deldib(out);
+}
+
 TEST_F(Replay, TimingLine) {
   const std::string pic = Picture(64, 64);
   const TRun r = Run(pic + " " + Script("down 10 10\nmove 11 11\ntick\nup 11 11\nmove 30 30\n") + " " + Path("o.bmp") +
