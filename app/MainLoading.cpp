@@ -164,9 +164,10 @@ favourites::TFolderList FavouritesOf(const QListWidget& list) {
 // handles them itself afterwards.
 class TPrefListEvents : public QObject {
 public:
-  TPrefListEvents(TMainForm* form, QListWidget* list) : QObject(list), FForm(form), FList(list) {
+  TPrefListEvents(TMainForm* form, QListWidget* list)
+      : QObject(list), FForm(form), FList(list), FViewport(list->viewport()) {
     list->installEventFilter(this);
-    list->viewport()->installEventFilter(this);
+    FViewport->installEventFilter(this);
   }
 
 protected:
@@ -177,7 +178,7 @@ protected:
         char key = char(text.at(0).unicode());
         FForm->PrefListBoxKeyPress(FList, key);
       }
-    } else if (watched == FList->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    } else if (watched == FViewport && event->type() == QEvent::MouseButtonDblClick) {
       FForm->PrefListBoxDblClick(FList);
     }
     return false;
@@ -186,6 +187,8 @@ protected:
 private:
   TMainForm* FForm;
   QListWidget* FList;
+  // Kept, not asked for: events still arrive while the list is being destroyed.
+  QObject* FViewport;
 };
 
 } // namespace

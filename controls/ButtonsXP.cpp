@@ -402,11 +402,12 @@ TBitBtnXP::TBitBtnXP(QWidget* Parent) : QPushButton(Parent) {
   uxtheme::LoadVisualStyles();
   if (uxtheme::VisualStylesActive()) FThemeHandle = uxtheme::OpenThemeData();
   connect(this, &QAbstractButton::clicked, this, [this] { Click(); });
-  connect(qApp, &QApplication::focusChanged, this,
-          [this](QWidget*, QWidget* Now) { FocusChanged(Now); });
+  FFocusConnection = connect(qApp, &QApplication::focusChanged, this,
+                             [this](QWidget*, QWidget* Now) { FocusChanged(Now); });
 }
 
-TBitBtnXP::~TBitBtnXP() = default;
+// The focus moves while the base destructors run; by then this is no longer a TBitBtnXP.
+TBitBtnXP::~TBitBtnXP() { disconnect(FFocusConnection); }
 
 TBitBtnXPKind TBitBtnXP::Kind() {
   if (FKind != bkCustom) {

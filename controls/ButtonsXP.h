@@ -247,4 +247,5 @@ private:
   bool FCancel = false;
   bool FLoading = false;
   class QShortcut* FCancelShortcut = nullptr;
+  QMetaObject::Connection FFocusConnection;
 };

@@ -140,7 +140,9 @@ TEST_F(WindowTest, CancelInTheCloseQuestionKeepsEverything) {
 TEST_F(WindowTest, OkInTheCloseQuestionClosesTheWindow) {
   TMainForm& f = make();
   answer = platform::IDOK;
-  QTest::mouseClick(f.endebtn, Qt::LeftButton, {}, QPoint(10, 10));
+  // Let the deferred first resize settle, so that the click lands on the button.
+  QTest::qWait(50);
+  QTest::mouseClick(f.endebtn, Qt::LeftButton, {}, f.endebtn->rect().center());
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_FALSE(f.isVisible());
   make();
