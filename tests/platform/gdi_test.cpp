@@ -23,7 +23,7 @@ struct TTestDib {
     hd.biHeight = h;
     hd.biPlanes = 1;
     hd.biBitCount = uint16_t(bits);
-    for (size_t i = 0; i < colours.size(); ++i) {
+    for (size_t i = 0; i < colours.size() && i < table; ++i) {
       RGBQUAD& q = info()->bmiColors[i];
       q.rgbRed = GetRValue(colours[i]);
       q.rgbGreen = GetGValue(colours[i]);
