@@ -12,17 +12,6 @@
 
 namespace {
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
-  int count = 0;
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) ++count;
-    return false;
-  }
-};
-
 class EditViewTest : public WindowTest {
 protected:
   void SetUp() override {

@@ -8,16 +8,6 @@ namespace {
 
 constexpr QRgb kBlue = 0x000080;
 
-class PaintCounter : public QObject {
-public:
-  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
-  int count = 0;
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) ++count;
-    return false;
-  }
-};
-
 class ProgressTest : public WindowTest {
 protected:
   void SetUp() override {

@@ -17,6 +17,17 @@
 #include <memory>
 #include <vector>
 
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  int count = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++count;
+    return false;
+  }
+};
+
 class WindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
