@@ -112,7 +112,7 @@ TPictureRect TEditorCore::DoEffektFast(int32_t x, int32_t y, int32_t curX, int32
   if (FMask == nullptr || !StepApplies(in, PictureWidth(), PictureHeight())) return TPictureRect{};
   InitWurzel(radius);
   in.normalize = ReadToolBar().NormalizeChecked;
-  return ApplyStepFast(FMask, PictureWidth(), PictureHeight(), in, FSqrtFrac, FSqrtInt, FSquareCopy, Progress());
+  return ApplyStepFast(FMask, PictureWidth(), PictureHeight(), in, FSqrtFrac, FSqrtInt, FStepScratch, Progress());
 }
 
 int32_t TEditorCore::ToolCode(const TToolBarState& Bar) {

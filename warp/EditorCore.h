@@ -168,7 +168,7 @@ private:
                        int32_t tool, bool xAxis, bool yAxis, double strength, int32_t radius);
   TProgressFn Progress();
 
-  std::vector<TMaskEntry> FSquareCopy; // the fast step's copy of the brush square, reused
+  TStepScratch FStepScratch; // the fast step's buffers, reused from step to step
 };
 
 } // namespace warp

@@ -171,80 +171,103 @@ WARP_INLINE bool FullBody(TMaskEntry* mask, int32_t width, int32_t height, const
   return true;
 }
 
-// Grow and shrink over the circle's pixels. The sampling row depends only on the row and the
-// whole-pixel distance u, the sampling column only on the column and u; along a row and down a
-// column u changes slowly, so each is kept until u changes instead of being computed anew.
-template <class Sample>
+// The normalising mix trunc(v * 0.9 + home * 0.1) in extended precision, for a home below 2^22.
+// For 0 <= v < 2^24 the extended value lies within 2^-37 of (9v + home) / 10, so unless that is a
+// whole number its truncation is the integer quotient; a whole number may come out just below
+// itself and is computed in full.
+WARP_INLINE int32_t NormalizeMix(int32_t v, int32_t home) {
+  if (uint32_t(v) < (1u << 24)) {
+    const int32_t n = 9 * v + home;
+    const int32_t q = n / 10;
+    if (n != q * 10) return q;
+  }
+  return Trunc(Extended(v) * 0.9L + Extended(home) * 0.1L);
+}
+
+// Grow and shrink over the circle's pixels, reading the samples from the copy of the brush square
+// (or from the mask outside it) and the sampling coordinates from the offset table. Everything the
+// loop uses is held in locals: the mask entries it writes are integers like the context's fields,
+// so the compiler would read those again after every store.
+template <bool Shortcuts>
 WARP_INLINE void GrowShrinkRows(const TStepContext& k, TMaskEntry* mask, const TPictureRect& sq,
-                                const std::vector<int32_t>& ints, const Sample& sample, const TProgressFn& progress) {
-  const int32_t x = k.x, y = k.y, c = k.c;
-  std::vector<double> weight(size_t(c) + 1);
-  for (int32_t u = 0; u <= c; ++u) weight[size_t(u)] = Weight(k, u);
-  // Per column offset a = j - x (index a - (sq.Left - x)): the u the column's sample was made for.
-  const int32_t cols = sq.Right - sq.Left + 1;
-  std::vector<int32_t> colU(size_t(cols), -1), colSx(size_t(cols), 0);
-  std::vector<Extended> colTenth(static_cast<size_t>(cols)); // j * 0.1 of the normalising mix
-  for (int32_t j = sq.Left; j <= sq.Right; ++j) colTenth[size_t(j - sq.Left)] = Extended(j) * 0.1L;
-  for (int32_t i = sq.Bottom; i <= sq.Top; ++i) {
+                                const TMaskEntry* copy, const int32_t* ints, const double* weight,
+                                const TSampleOffsets& offsets, const TProgressFn& progress) {
+  const int32_t x = k.x, y = k.y, c = k.c, width = k.width, height = k.height;
+  const bool xAxis = k.xAxis, yAxis = k.yAxis, normalize = k.normalize;
+  const int32_t left = sq.Left, right = sq.Right, bottom = sq.Bottom, top = sq.Top;
+  const uint32_t sw = uint32_t(right - left + 1), sh = uint32_t(top - bottom + 1);
+  for (int32_t i = bottom; i <= top; ++i) {
     const int32_t b = i - y;
     const int32_t dy2 = b * b;
-    const int32_t half = ints[size_t(c * c - dy2)];
-    const int32_t j0 = std::max(sq.Left, x - half);
-    const int32_t j1 = std::min(sq.Right, x + half);
-    TMaskEntry* row = mask + int64_t(i) * k.width;
-    const Extended rowTenth = Extended(i) * 0.1L;
-    int32_t rowU = -1, sy = 0;
+    const int32_t half = ints[c * c - dy2];
+    const int32_t j0 = std::max(left, x - half);
+    const int32_t j1 = std::min(right, x + half);
+    TMaskEntry* row = mask + int64_t(i) * width;
     for (int32_t j = j0; j <= j1; ++j) {
       const int32_t a = j - x;
-      const int32_t d2 = a * a + dy2;
-      const int32_t u = d2 != 0 ? ints[size_t(d2)] : 0;
-      if (u != rowU) {
-        rowU = u;
-        sy = Clamp(Round(Extended(b) * Extended(weight[size_t(u)]) + Extended(y)), k.height);
-      }
-      const size_t col = size_t(j - sq.Left);
-      if (colU[col] != u) {
-        colU[col] = u;
-        colSx[col] = Clamp(Round(Extended(a) * Extended(weight[size_t(u)]) + Extended(x)), k.width);
-      }
-      const TMaskEntry s = sample(colSx[col], sy);
+      const int32_t u = ints[a * a + dy2];
+      const int16_t* offset = offsets.Row(u);
+      const int32_t ox = offset[a], oy = offset[b];
+      int32_t sx = x + ox, sy = y + oy;
+      if (ox == TSampleOffsets::kInFull) sx = TSampleOffsets::InFull(a, weight[u], x);
+      if (oy == TSampleOffsets::kInFull) sy = TSampleOffsets::InFull(b, weight[u], y);
+      sx = Clamp(sx, width);
+      sy = Clamp(sy, height);
+      const uint32_t cx = uint32_t(sx - left), cy = uint32_t(sy - bottom);
+      const TMaskEntry s = cx < sw && cy < sh ? copy[size_t(cy) * sw + cx] : mask[int64_t(sy) * width + sx];
       TMaskEntry& e = row[j];
-      if (k.xAxis) e.X = k.normalize ? Trunc(Extended(s.X) * 0.9L + colTenth[col]) : s.X;
-      if (k.yAxis) e.Y = k.normalize ? Trunc(Extended(s.Y) * 0.9L + rowTenth) : s.Y;
+      if (!normalize) {
+        if (xAxis) e.X = s.X;
+        if (yAxis) e.Y = s.Y;
+      } else if (Shortcuts) {
+        if (xAxis) e.X = NormalizeMix(s.X, j);
+        if (yAxis) e.Y = NormalizeMix(s.Y, i);
+      } else {
+        if (xAxis) e.X = Trunc(Extended(s.X) * 0.9L + Extended(j) * 0.1L);
+        if (yAxis) e.Y = Trunc(Extended(s.Y) * 0.9L + Extended(i) * 0.1L);
+      }
     }
     if (progress) progress(RowProgress(k, i));
   }
   if (progress) progress(0);
 }
 
+WARP_INLINE void GrowShrink(const TStepContext& k, TMaskEntry* mask, const TPictureRect& sq,
+                            const std::vector<int32_t>& ints, TStepScratch& scratch, const TProgressFn& progress) {
+  const int32_t c = k.c;
+  scratch.weight.resize(size_t(c) + 1);
+  for (int32_t u = 0; u <= c; ++u) scratch.weight[size_t(u)] = Weight(k, u);
+  // The table and NormalizeMix both need small coordinates.
+  const bool shortcuts = k.width <= TSampleOffsets::kMaxSide && k.height <= TSampleOffsets::kMaxSide;
+  scratch.offsets.Prepare(k.tool, k.strength, c, scratch.weight, shortcuts);
+  if (shortcuts)
+    GrowShrinkRows<true>(k, mask, sq, scratch.squareCopy.data(), ints.data(), scratch.weight.data(), scratch.offsets,
+                         progress);
+  else
+    GrowShrinkRows<false>(k, mask, sq, scratch.squareCopy.data(), ints.data(), scratch.weight.data(), scratch.offsets,
+                          progress);
+}
+
 template <int Variant>
 WARP_INLINE TPictureRect FastBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
                                   const std::vector<double>& frac, const std::vector<int32_t>& ints,
-                                  std::vector<TMaskEntry>& squareCopy, const TProgressFn& progress) {
+                                  TStepScratch& scratch, const TProgressFn& progress) {
   const TPictureRect sq = BrushSquare(in, width, height);
-  const int32_t sw = sq.Right - sq.Left + 1;
-  const int32_t sh = sq.Top - sq.Bottom + 1;
-  if (ReadsSnapshot(in.tool)) {
-    if (squareCopy.size() < size_t(sw) * size_t(sh)) squareCopy.resize(size_t(sw) * size_t(sh));
-    for (int32_t r = 0; r < sh; ++r)
-      std::memcpy(&squareCopy[size_t(r) * size_t(sw)], mask + int64_t(sq.Bottom + r) * width + sq.Left,
-                  size_t(sw) * sizeof(TMaskEntry));
-  }
-  // Entries outside the square are never changed by the step, so the live mask still holds
-  // what the snapshot would hold there.
-  const TMaskEntry* copy = squareCopy.data();
-  const auto sample = [&](int32_t sx, int32_t sy) {
-    if (sx >= sq.Left && sx <= sq.Right && sy >= sq.Bottom && sy <= sq.Top)
-      return copy[int64_t(sy - sq.Bottom) * sw + (sx - sq.Left)];
-    return mask[int64_t(sy) * width + sx];
-  };
-
   const TStepContext k = MakeContext(width, height, in, frac);
-  const int32_t x = k.x, y = k.y, c = k.c;
   if (ReadsSnapshot(k.tool)) {
-    GrowShrinkRows(k, mask, sq, ints, sample, progress);
+    // Entries outside the square are never changed by the step, so the live mask still holds
+    // what the snapshot would hold there.
+    const size_t sw = size_t(sq.Right - sq.Left + 1), sh = size_t(sq.Top - sq.Bottom + 1);
+    std::vector<TMaskEntry>& copy = scratch.squareCopy;
+    if (copy.size() < sw * sh) copy.resize(sw * sh);
+    for (size_t r = 0; r < sh; ++r)
+      std::memcpy(&copy[r * sw], mask + (int64_t(sq.Bottom) + int64_t(r)) * width + sq.Left, sw * sizeof(TMaskEntry));
+    GrowShrink(k, mask, sq, ints, scratch, progress);
     return sq;
   }
+  // The other tools read only the entry they change.
+  const auto noSample = [](int32_t, int32_t) { return TMaskEntry{}; };
+  const int32_t x = k.x, y = k.y, c = k.c;
   for (int32_t i = sq.Bottom; i <= sq.Top; ++i) {
     const int32_t dy2 = (y - i) * (y - i);
     // Columns of this row inside the circle: |x - j| <= trunc(sqrt(c^2 - dy^2)).
@@ -254,8 +277,7 @@ WARP_INLINE TPictureRect FastBody(TMaskEntry* mask, int32_t width, int32_t heigh
     TMaskEntry* row = mask + int64_t(i) * width;
     for (int32_t j = j0; j <= j1; ++j) {
       const int32_t d2 = (x - j) * (x - j) + dy2;
-      const int32_t u = d2 != 0 ? ints[size_t(d2)] : 0;
-      ApplyEntry(k, row[j], j, i, u, sample);
+      ApplyEntry(k, row[j], j, i, ints[size_t(d2)], noSample);
     }
     if (progress) progress(RowProgress(k, i));
   }
@@ -272,18 +294,18 @@ WARP_INLINE TPictureRect FastBody(TMaskEntry* mask, int32_t width, int32_t heigh
 #define WARP_FAST_ARGS                                                                             \
   TMaskEntry *mask, int32_t width, int32_t height, const TStepInput &in,                           \
       const std::vector<double> &frac, const std::vector<int32_t> &ints,                           \
-      std::vector<TMaskEntry> &squareCopy, const TProgressFn &progress
+      TStepScratch &scratch, const TProgressFn &progress
 
 bool FullPlain(WARP_FULL_ARGS) { return FullBody<0>(mask, width, height, in, frac, ints, progress); }
 TPictureRect FastPlain(WARP_FAST_ARGS) {
-  return FastBody<0>(mask, width, height, in, frac, ints, squareCopy, progress);
+  return FastBody<0>(mask, width, height, in, frac, ints, scratch, progress);
 }
 #if defined(__x86_64__) || defined(__i386__)
 [[gnu::target("sse3")]] bool FullSse3(WARP_FULL_ARGS) {
   return FullBody<1>(mask, width, height, in, frac, ints, progress);
 }
 [[gnu::target("sse3")]] TPictureRect FastSse3(WARP_FAST_ARGS) {
-  return FastBody<1>(mask, width, height, in, frac, ints, squareCopy, progress);
+  return FastBody<1>(mask, width, height, in, frac, ints, scratch, progress);
 }
 bool gPortable = false;
 bool HasSse3() {
@@ -292,7 +314,7 @@ bool HasSse3() {
 }
 #else
 bool FullSse3(WARP_FULL_ARGS) { return FullPlain(mask, width, height, in, frac, ints, progress); }
-TPictureRect FastSse3(WARP_FAST_ARGS) { return FastPlain(mask, width, height, in, frac, ints, squareCopy, progress); }
+TPictureRect FastSse3(WARP_FAST_ARGS) { return FastPlain(mask, width, height, in, frac, ints, scratch, progress); }
 bool gPortable = false;
 bool HasSse3() { return false; }
 #endif
@@ -307,8 +329,8 @@ bool ApplyStepFull(WARP_FULL_ARGS) {
 }
 
 TPictureRect ApplyStepFast(WARP_FAST_ARGS) {
-  return HasSse3() ? FastSse3(mask, width, height, in, frac, ints, squareCopy, progress)
-                   : FastPlain(mask, width, height, in, frac, ints, squareCopy, progress);
+  return HasSse3() ? FastSse3(mask, width, height, in, frac, ints, scratch, progress)
+                   : FastPlain(mask, width, height, in, frac, ints, scratch, progress);
 }
 
 } // namespace warp

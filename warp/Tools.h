@@ -9,6 +9,7 @@
 #pragma once
 
 #include "Mask.h"
+#include "SampleOffsets.h"
 
 #include <cstdint>
 #include <functional>
@@ -64,10 +65,18 @@ TPictureRect BrushSquare(const TStepInput& in, int32_t width, int32_t height);
 bool ApplyStepFull(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
                    const std::vector<double>& frac, const std::vector<int32_t>& ints,
                    const TProgressFn& progress);
-// Returns the square it may have changed. squareCopy is scratch kept by the caller between steps.
+// What the fast step keeps from one step to the next, so that a stroke allocates and prepares
+// nothing after its first step: the copy of the brush square, the weights and sampling offsets.
+struct TStepScratch {
+  std::vector<TMaskEntry> squareCopy;
+  std::vector<double> weight;
+  TSampleOffsets offsets;
+};
+
+// Returns the square it may have changed.
 TPictureRect ApplyStepFast(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
                            const std::vector<double>& frac, const std::vector<int32_t>& ints,
-                           std::vector<TMaskEntry>& squareCopy, const TProgressFn& progress);
+                           TStepScratch& scratch, const TProgressFn& progress);
 
 // Runs the steps with the conversions every x86-64 processor has, even where a faster way exists
 // (for the tests, which compare the two).
