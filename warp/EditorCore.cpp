@@ -55,12 +55,15 @@ void TEditorCore::renderdi() {
   warp::RenderArea(FSourceDib, FMask, FResultDib, WholePicture(w, h));
 }
 
+bool TEditorCore::ResultFits() const {
+  return FSourceDib.Info != nullptr && FResultDib.Info != nullptr && FResultDib.Bits != nullptr &&
+         FSourceDib.Bits != nullptr && FMask != nullptr && DibBitCount(FSourceDib) == 24 &&
+         DibBitCount(FResultDib) == 24 && DibWidth(FResultDib) == PictureWidth() &&
+         DibHeight(FResultDib) == PictureHeight();
+}
+
 bool TEditorCore::RenderArea(const TPictureRect& Area) {
-  const bool fits = FSourceDib.Info != nullptr && FResultDib.Info != nullptr && FResultDib.Bits != nullptr &&
-                    FSourceDib.Bits != nullptr && FMask != nullptr && DibBitCount(FSourceDib) == 24 &&
-                    DibBitCount(FResultDib) == 24 && DibWidth(FResultDib) == PictureWidth() &&
-                    DibHeight(FResultDib) == PictureHeight();
-  if (!fits) {
+  if (!ResultFits()) {
     renderdi();
     return false;
   }
@@ -150,10 +153,13 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
     return;
   }
   const TPictureRect changed = DoEffektFast(x, y, X, Y, prevX, prevY, tool, xAxis, yAxis, strength, radius);
-  if (!RenderArea(changed)) {
+  if (!ResultFits()) {
+    renderdi();
     PaintView();
     return;
   }
+  // Only the circle's entries changed (the tables are built for this radius when it did).
+  if (!changed.Empty()) warp::RenderDisc(FSourceDib, FMask, FResultDib, changed, x, y, radius, FSqrtInt.data());
   EraseOutline();
   const TRect view = ViewRectOf(changed);
   if (!view.Empty()) RepaintViewRect(view);

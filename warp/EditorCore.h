@@ -110,6 +110,8 @@ public:
   // Renders only `Area` into the existing FResultDib and returns true; when FResultDib does not
   // fit the source or the source is not 24 bits, runs renderdi instead and returns false.
   bool RenderArea(const TPictureRect& Area);
+  // Whether FResultDib is a 24-bit picture of the source's size and there is a mask to render by.
+  bool ResultFits() const;
 
   // ---- The tools ----
 

@@ -35,6 +35,11 @@ void FillIdentity(TMaskEntry* mask, int32_t width, int32_t height);
 // size; row padding of the result is never written.
 void RenderArea(const TDib& source, const TMaskEntry* mask, const TDib& result, const TPictureRect& area);
 
+// The same for the pixels of `area` inside the circle of radius c around (x, y): row r takes the
+// columns with |j - x| <= isqrt[c^2 - (r - y)^2], isqrt[k] = trunc(sqrt(k)) for k = 0..c^2.
+void RenderDisc(const TDib& source, const TMaskEntry* mask, const TDib& result, const TPictureRect& area, int32_t x,
+                int32_t y, int32_t c, const int32_t* isqrt);
+
 // The whole picture as an area.
 inline TPictureRect WholePicture(int32_t width, int32_t height) {
   return TPictureRect{0, 0, width - 1, height - 1};

@@ -14,14 +14,12 @@ void TSampleOffsets::Prepare(int32_t tool, double strength, int32_t radius, cons
   FStrengthBits = bits;
   FRadius = radius;
   FUsable = usable;
-  FRows.resize(size_t(radius) + 1);
   FTable.resize(size_t(radius + 1) * size_t(radius + 1));
   constexpr Extended kMaxOffset = 32767.0L;
   constexpr Extended kNearHalf = 1.0L / 1099511627776.0L; // 2^-40
   int16_t* row = FTable.data();
   for (int32_t u = 0; u <= radius; ++u) {
     int16_t* centre = row + u;
-    FRows[size_t(u)] = centre;
     const Extended w = Extended(weight[size_t(u)]);
     for (int32_t a = -u; a <= u; ++a) {
       const Extended t = Extended(a) * w;

@@ -29,8 +29,9 @@ public:
   // enough for the table (no side above kMaxSide), else every entry is to be computed in full.
   void Prepare(int32_t tool, double strength, int32_t radius, const std::vector<double>& weight, bool usable);
 
-  // The offsets round(a * w(u)) for distance u, indexed by a = -u..u.
-  WARP_INLINE const int16_t* Row(int32_t u) const { return FRows[size_t(u)]; }
+  // The offset round(a * w(u)) for -u <= a <= u <= radius. Distance u takes 2u + 1 entries, so
+  // its entries begin at u^2.
+  WARP_INLINE int32_t Offset(int32_t a, int32_t u) const { return FTable[size_t(u * u + u + a)]; }
 
   WARP_INLINE static int32_t InFull(int32_t a, double w, int32_t centre) {
     return Round(Extended(a) * Extended(w) + Extended(centre));
@@ -41,8 +42,7 @@ private:
   uint64_t FStrengthBits = 0;
   int32_t FRadius = -1;
   bool FUsable = false;
-  std::vector<const int16_t*> FRows; // where the entry a = 0 of distance u lies
-  std::vector<int16_t> FTable;       // distance u takes 2u + 1 entries, u = 0..radius
+  std::vector<int16_t> FTable;
 };
 
 } // namespace warp

@@ -171,63 +171,82 @@ WARP_INLINE bool FullBody(TMaskEntry* mask, int32_t width, int32_t height, const
   return true;
 }
 
-// The normalising mix trunc(v * 0.9 + home * 0.1) in extended precision, for a home below 2^22.
-// For 0 <= v < 2^24 the extended value lies within 2^-37 of (9v + home) / 10, so unless that is a
-// whole number its truncation is the integer quotient; a whole number may come out just below
-// itself and is computed in full.
-WARP_INLINE int32_t NormalizeMix(int32_t v, int32_t home) {
-  if (uint32_t(v) < (1u << 24)) {
-    const int32_t n = 9 * v + home;
-    const int32_t q = n / 10;
-    if (n != q * 10) return q;
-  }
-  return Trunc(Extended(v) * 0.9L + Extended(home) * 0.1L);
+// Grow and shrink. Each entry reads the mask as it was before the step at its sampling point. When
+// every weight lies in 0..1 (grow at the tool bar's strengths) the sampling point lies between the
+// centre and the entry, on the entry's side of both axes; when every weight is at least 1 (shrink)
+// it lies beyond the entry or on it. Visiting the circle from the rim inwards, resp. from the
+// centre outwards, row by row and within a row from both ends, the step then reads only entries
+// it has not written yet and needs no copy. Other weights read from a copy of the brush square.
+enum class TVisit { FromCopy, Inwards, Outwards };
+
+struct TGrowShrink {
+  int32_t x, y, c, width, height;
+  bool xAxis, yAxis, normalize;
+  const int32_t* ints;
+  const double* weight;
+  const TSampleOffsets* offsets;
+  const TMix<9, 10>* mix;
+};
+
+// One entry at column j of row i; sample(sx, sy) reads the mask as it was before the step.
+template <class Sample>
+WARP_INLINE void GrowShrinkEntry(const TGrowShrink& g, TMaskEntry* row, int32_t i, int32_t b, int32_t dy2, int32_t j,
+                                 const Sample& sample) {
+  const int32_t a = j - g.x;
+  const int32_t u = g.ints[a * a + dy2];
+  const int32_t ox = g.offsets->Offset(a, u), oy = g.offsets->Offset(b, u);
+  int32_t sx = g.x + ox, sy = g.y + oy;
+  if (ox == TSampleOffsets::kInFull) sx = TSampleOffsets::InFull(a, g.weight[u], g.x);
+  if (oy == TSampleOffsets::kInFull) sy = TSampleOffsets::InFull(b, g.weight[u], g.y);
+  const TMaskEntry s = sample(Clamp(sx, g.width), Clamp(sy, g.height));
+  TMaskEntry& e = row[j];
+  if (g.xAxis) e.X = g.normalize ? (*g.mix)(s.X, j) : s.X;
+  if (g.yAxis) e.Y = g.normalize ? (*g.mix)(s.Y, i) : s.Y;
 }
 
-// Grow and shrink over the circle's pixels, reading the samples from the copy of the brush square
-// (or from the mask outside it) and the sampling coordinates from the offset table. Everything the
-// loop uses is held in locals: the mask entries it writes are integers like the context's fields,
-// so the compiler would read those again after every store.
-template <bool Shortcuts>
-WARP_INLINE void GrowShrinkRows(const TStepContext& k, TMaskEntry* mask, const TPictureRect& sq,
-                                const TMaskEntry* copy, const int32_t* ints, const double* weight,
-                                const TSampleOffsets& offsets, const TProgressFn& progress) {
-  const int32_t x = k.x, y = k.y, c = k.c, width = k.width, height = k.height;
-  const bool xAxis = k.xAxis, yAxis = k.yAxis, normalize = k.normalize;
-  const int32_t left = sq.Left, right = sq.Right, bottom = sq.Bottom, top = sq.Top;
-  const uint32_t sw = uint32_t(right - left + 1), sh = uint32_t(top - bottom + 1);
-  for (int32_t i = bottom; i <= top; ++i) {
-    const int32_t b = i - y;
-    const int32_t dy2 = b * b;
-    const int32_t half = ints[c * c - dy2];
-    const int32_t j0 = std::max(left, x - half);
-    const int32_t j1 = std::min(right, x + half);
-    TMaskEntry* row = mask + int64_t(i) * width;
-    for (int32_t j = j0; j <= j1; ++j) {
-      const int32_t a = j - x;
-      const int32_t u = ints[a * a + dy2];
-      const int16_t* offset = offsets.Row(u);
-      const int32_t ox = offset[a], oy = offset[b];
-      int32_t sx = x + ox, sy = y + oy;
-      if (ox == TSampleOffsets::kInFull) sx = TSampleOffsets::InFull(a, weight[u], x);
-      if (oy == TSampleOffsets::kInFull) sy = TSampleOffsets::InFull(b, weight[u], y);
-      sx = Clamp(sx, width);
-      sy = Clamp(sy, height);
-      const uint32_t cx = uint32_t(sx - left), cy = uint32_t(sy - bottom);
-      const TMaskEntry s = cx < sw && cy < sh ? copy[size_t(cy) * sw + cx] : mask[int64_t(sy) * width + sx];
-      TMaskEntry& e = row[j];
-      if (!normalize) {
-        if (xAxis) e.X = s.X;
-        if (yAxis) e.Y = s.Y;
-      } else if (Shortcuts) {
-        if (xAxis) e.X = NormalizeMix(s.X, j);
-        if (yAxis) e.Y = NormalizeMix(s.Y, i);
-      } else {
-        if (xAxis) e.X = Trunc(Extended(s.X) * 0.9L + Extended(j) * 0.1L);
-        if (yAxis) e.Y = Trunc(Extended(s.Y) * 0.9L + Extended(i) * 0.1L);
-      }
-    }
-    if (progress) progress(RowProgress(k, i));
+template <TVisit Visit, class Sample>
+WARP_INLINE void GrowShrinkRow(const TGrowShrink& g, TMaskEntry* mask, const TPictureRect& sq, int32_t i,
+                               const Sample& sample) {
+  const int32_t x = g.x, b = i - g.y, dy2 = b * b;
+  const int32_t half = g.ints[g.c * g.c - dy2];
+  // The centre column always lies in the row's span.
+  const int32_t j0 = std::max(sq.Left, x - half);
+  const int32_t j1 = std::min(sq.Right, x + half);
+  TMaskEntry* row = mask + int64_t(i) * g.width;
+  if (Visit == TVisit::FromCopy) {
+    for (int32_t j = j0; j <= j1; ++j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
+  } else if (Visit == TVisit::Inwards) {
+    for (int32_t j = j1; j > x; --j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
+    for (int32_t j = j0; j < x; ++j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
+    GrowShrinkEntry(g, row, i, b, dy2, x, sample);
+  } else {
+    GrowShrinkEntry(g, row, i, b, dy2, x, sample);
+    for (int32_t j = x + 1; j <= j1; ++j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
+    for (int32_t j = x - 1; j >= j0; --j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
+  }
+}
+
+// Visits the rows of the brush band in the order Visit needs. Progress is reported after each
+// row as if the rows went bottom to top, so that it counts rows done the same way in every order.
+template <TVisit Visit, class Sample>
+WARP_INLINE void GrowShrinkRows(const TStepContext& k, const TGrowShrink& g, TMaskEntry* mask, const TPictureRect& sq,
+                                const Sample& sample, const TProgressFn& progress) {
+  int32_t done = 0;
+  const auto row = [&](int32_t i) {
+    GrowShrinkRow<Visit>(g, mask, sq, i, sample);
+    if (progress) progress(RowProgress(k, sq.Bottom + done++));
+  };
+  const int32_t y = g.y;
+  if (Visit == TVisit::FromCopy) {
+    for (int32_t i = sq.Bottom; i <= sq.Top; ++i) row(i);
+  } else if (Visit == TVisit::Inwards) {
+    for (int32_t i = sq.Top; i > y; --i) row(i);
+    for (int32_t i = sq.Bottom; i < y; ++i) row(i);
+    row(y);
+  } else {
+    row(y);
+    for (int32_t i = y + 1; i <= sq.Top; ++i) row(i);
+    for (int32_t i = y - 1; i >= sq.Bottom; --i) row(i);
   }
   if (progress) progress(0);
 }
@@ -235,17 +254,79 @@ WARP_INLINE void GrowShrinkRows(const TStepContext& k, TMaskEntry* mask, const T
 WARP_INLINE void GrowShrink(const TStepContext& k, TMaskEntry* mask, const TPictureRect& sq,
                             const std::vector<int32_t>& ints, TStepScratch& scratch, const TProgressFn& progress) {
   const int32_t c = k.c;
-  scratch.weight.resize(size_t(c) + 1);
-  for (int32_t u = 0; u <= c; ++u) scratch.weight[size_t(u)] = Weight(k, u);
-  // The table and NormalizeMix both need small coordinates.
-  const bool shortcuts = k.width <= TSampleOffsets::kMaxSide && k.height <= TSampleOffsets::kMaxSide;
-  scratch.offsets.Prepare(k.tool, k.strength, c, scratch.weight, shortcuts);
-  if (shortcuts)
-    GrowShrinkRows<true>(k, mask, sq, scratch.squareCopy.data(), ints.data(), scratch.weight.data(), scratch.offsets,
-                         progress);
-  else
-    GrowShrinkRows<false>(k, mask, sq, scratch.squareCopy.data(), ints.data(), scratch.weight.data(), scratch.offsets,
-                          progress);
+  std::vector<double>& weight = scratch.weight;
+  weight.resize(size_t(c) + 1);
+  bool contracting = true, expanding = true;
+  for (int32_t u = 0; u <= c; ++u) {
+    const double w = Weight(k, u);
+    weight[size_t(u)] = w;
+    contracting = contracting && w >= 0.0 && w <= 1.0;
+    expanding = expanding && w >= 1.0 && std::isfinite(w);
+  }
+  const bool small = k.width <= TSampleOffsets::kMaxSide && k.height <= TSampleOffsets::kMaxSide;
+  scratch.offsets.Prepare(k.tool, k.strength, c, weight, small);
+  if (k.normalize) scratch.normalize.Reserve(std::max(k.width, k.height));
+  const TGrowShrink g{k.x,         k.y,         c,
+                      k.width,     k.height,    k.xAxis,
+                      k.yAxis,     k.normalize, ints.data(),
+                      weight.data(), &scratch.offsets, &scratch.normalize};
+  const auto live = [mask, width = k.width](int32_t sx, int32_t sy) { return mask[int64_t(sy) * width + sx]; };
+  if (contracting) return GrowShrinkRows<TVisit::Inwards>(k, g, mask, sq, live, progress);
+  if (expanding) return GrowShrinkRows<TVisit::Outwards>(k, g, mask, sq, live, progress);
+
+  // Entries outside the square are never changed by the step, so the live mask still holds
+  // what the snapshot would hold there.
+  const size_t sw = size_t(sq.Right - sq.Left + 1), sh = size_t(sq.Top - sq.Bottom + 1);
+  std::vector<TMaskEntry>& copy = scratch.squareCopy;
+  if (copy.size() < sw * sh) copy.resize(sw * sh);
+  for (size_t r = 0; r < sh; ++r)
+    std::memcpy(&copy[r * sw], mask + (int64_t(sq.Bottom) + int64_t(r)) * k.width + sq.Left, sw * sizeof(TMaskEntry));
+  const auto fromCopy = [&copy, sq, sw, sh, live](int32_t sx, int32_t sy) {
+    const uint32_t cx = uint32_t(sx - sq.Left), cy = uint32_t(sy - sq.Bottom);
+    return cx < sw && cy < sh ? copy[size_t(cy) * sw + cx] : live(sx, sy);
+  };
+  GrowShrinkRows<TVisit::FromCopy>(k, g, mask, sq, fromCopy, progress);
+}
+
+// Eraser, smear and drag over the circle's pixels: they read only the entry they change. The
+// same values as EraseCoord and SmearCoord, with the fixed mixes from the tables.
+WARP_INLINE void SmearEraseRows(const TStepContext& k, TMaskEntry* mask, const TPictureRect& sq, const int32_t* ints,
+                                const TStepScratch& scratch, const TProgressFn& progress) {
+  const int32_t x = k.x, y = k.y, c = k.c, width = k.width, height = k.height, tool = k.tool;
+  const int32_t dX = k.dX, dY = k.dY;
+  const Extended s = k.s, oneMinusS = k.oneMinusS;
+  const TMix<4, 5>& erase = scratch.erase;
+  const TMix<19, 20>& relax = scratch.relax;
+  const auto smear = [&](int32_t v, int32_t d, int32_t home, int32_t u, int32_t size) {
+    const int32_t h = Trunc(Extended(v + d) * s + oneMinusS * Extended(v));
+    int32_t n = int32_t((int64_t(c - u) * h + int64_t(u) * v) / c);
+    if (tool == kToolDrag) n = relax(n, home);
+    return n < 0 ? 0 : (n > size - 1 ? size - 1 : n);
+  };
+  for (int32_t i = sq.Bottom; i <= sq.Top; ++i) {
+    const int32_t dy2 = (y - i) * (y - i);
+    // Columns of this row inside the circle: |x - j| <= trunc(sqrt(c^2 - dy^2)).
+    const int32_t half = ints[c * c - dy2];
+    const int32_t j0 = std::max(sq.Left, x - half);
+    const int32_t j1 = std::min(sq.Right, x + half);
+    TMaskEntry* row = mask + int64_t(i) * width;
+    for (int32_t j = j0; j <= j1; ++j) {
+      TMaskEntry& e = row[j];
+      if (tool == kToolEraser) {
+        const int32_t ex = erase(e.X, j), ey = erase(e.Y, i);
+        e.X = ex == e.X ? j : ex;
+        e.Y = ey == e.Y ? i : ey;
+      } else if (tool == kToolSmear || tool == kToolDrag) {
+        const int32_t u = ints[(x - j) * (x - j) + dy2];
+        const int32_t nx = smear(e.X, dX, j, u, width);
+        const int32_t ny = smear(e.Y, dY, i, u, height);
+        e.X = nx;
+        e.Y = ny;
+      }
+    }
+    if (progress) progress(RowProgress(k, i));
+  }
+  if (progress) progress(0);
 }
 
 template <int Variant>
@@ -255,33 +336,12 @@ WARP_INLINE TPictureRect FastBody(TMaskEntry* mask, int32_t width, int32_t heigh
   const TPictureRect sq = BrushSquare(in, width, height);
   const TStepContext k = MakeContext(width, height, in, frac);
   if (ReadsSnapshot(k.tool)) {
-    // Entries outside the square are never changed by the step, so the live mask still holds
-    // what the snapshot would hold there.
-    const size_t sw = size_t(sq.Right - sq.Left + 1), sh = size_t(sq.Top - sq.Bottom + 1);
-    std::vector<TMaskEntry>& copy = scratch.squareCopy;
-    if (copy.size() < sw * sh) copy.resize(sw * sh);
-    for (size_t r = 0; r < sh; ++r)
-      std::memcpy(&copy[r * sw], mask + (int64_t(sq.Bottom) + int64_t(r)) * width + sq.Left, sw * sizeof(TMaskEntry));
     GrowShrink(k, mask, sq, ints, scratch, progress);
     return sq;
   }
-  // The other tools read only the entry they change.
-  const auto noSample = [](int32_t, int32_t) { return TMaskEntry{}; };
-  const int32_t x = k.x, y = k.y, c = k.c;
-  for (int32_t i = sq.Bottom; i <= sq.Top; ++i) {
-    const int32_t dy2 = (y - i) * (y - i);
-    // Columns of this row inside the circle: |x - j| <= trunc(sqrt(c^2 - dy^2)).
-    const int32_t half = ints[size_t(c * c - dy2)];
-    const int32_t j0 = std::max(sq.Left, x - half);
-    const int32_t j1 = std::min(sq.Right, x + half);
-    TMaskEntry* row = mask + int64_t(i) * width;
-    for (int32_t j = j0; j <= j1; ++j) {
-      const int32_t d2 = (x - j) * (x - j) + dy2;
-      ApplyEntry(k, row[j], j, i, ints[size_t(d2)], noSample);
-    }
-    if (progress) progress(RowProgress(k, i));
-  }
-  if (progress) progress(0);
+  if (k.tool == kToolEraser) scratch.erase.Reserve(std::max(width, height));
+  if (k.tool == kToolDrag) scratch.relax.Reserve(std::max(width, height));
+  SmearEraseRows(k, mask, sq, ints.data(), scratch, progress);
   return sq;
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "Mask.h"
+#include "Mix.h"
 #include "SampleOffsets.h"
 
 #include <cstdint>
@@ -66,14 +67,18 @@ bool ApplyStepFull(TMaskEntry* mask, int32_t width, int32_t height, const TStepI
                    const std::vector<double>& frac, const std::vector<int32_t>& ints,
                    const TProgressFn& progress);
 // What the fast step keeps from one step to the next, so that a stroke allocates and prepares
-// nothing after its first step: the copy of the brush square, the weights and sampling offsets.
+// nothing after its first step: the copy of the brush square, the weights and sampling offsets,
+// the tables of the fixed mixes (normalising, erasing, the drag's relaxing).
 struct TStepScratch {
   std::vector<TMaskEntry> squareCopy;
   std::vector<double> weight;
   TSampleOffsets offsets;
+  TMix<9, 10> normalize{0.9L, 0.1L};
+  TMix<4, 5> erase{0.8L, 0.2L};
+  TMix<19, 20> relax{0.95L, 0.05L};
 };
 
-// Returns the square it may have changed.
+// Returns the square it may have changed; it changes only entries inside the circle.
 TPictureRect ApplyStepFast(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
                            const std::vector<double>& frac, const std::vector<int32_t>& ints,
                            TStepScratch& scratch, const TProgressFn& progress);

@@ -105,6 +105,27 @@ TEST(Exactness, DirectStepsWithExtremeArguments) {
   }
 }
 
+TEST(Exactness, WidePictureAndHalfwayStrengths) {
+  // Centres far from the origin and the strengths whose weights make exact halves, both ways of
+  // visiting the circle (grow from the rim, shrink from the centre) and the copy of the square
+  // (strengths above 1).
+  TPair p(4601, 37);
+  std::mt19937 rng(7);
+  for (int n = 0; n < 150; ++n) {
+    const int32_t x = int32_t(rng() % 4601), y = int32_t(rng() % 37), tool = int32_t(rng() % 2);
+    const double strengths[] = {1.0, 0.5, 0.25, 0.4, 1.5};
+    const double s = strengths[rng() % 5];
+    const int32_t r = 4 * (1 + int32_t(rng() % 75));
+    p.Both([&](TTestCore& c) { c.Bar.NormalizeChecked = n % 3 != 0; });
+    p.full.DoEffekt(x, y, 0, 0, 0, 0, tool, true, true, s, r);
+    p.full.renderdi();
+    const TPictureRect sq = p.fast.DoEffektFast(x, y, 0, 0, 0, 0, tool, true, true, s, r);
+    p.fast.RenderArea(sq);
+    ASSERT_TRUE(p.full.MaskCopy() == p.fast.MaskCopy()) << "step " << n << " x " << x << " s " << s << " r " << r;
+    ASSERT_TRUE(p.full.ResultBytes() == p.fast.ResultBytes()) << "step " << n;
+  }
+}
+
 } // namespace
 
 namespace {
