@@ -57,11 +57,11 @@ public:
   WARP_INLINE int32_t operator()(int32_t v, int32_t home) const {
     const uint32_t size = uint32_t(FErrP.size());
     if (uint32_t(v) < size && uint32_t(home) < size) {
-      const int32_t n = Num * v + (Den - Num) * home;
-      const int32_t q = n / Den;
-      if (n != q * Den) return q;
-      const int64_t limit = int64_t(Den) << (std::bit_width(uint32_t(q - 1)) + 3);
-      return FErrP[size_t(v)] + FErrQ[size_t(home)] >= -limit ? q : q - 1;
+      const uint32_t n = uint32_t(Num * v + (Den - Num) * home);
+      const uint32_t q = n / Den;
+      if (n != q * Den) return int32_t(q);
+      const int64_t limit = int64_t(Den) << (std::bit_width(q - 1) + 3);
+      return int32_t(FErrP[size_t(v)] + FErrQ[size_t(home)] >= -limit ? q : q - 1);
     }
     return Trunc(Extended(v) * FP + Extended(home) * FQ);
   }

@@ -288,18 +288,53 @@ WARP_INLINE void GrowShrink(const TStepContext& k, TMaskEntry* mask, const TPict
   GrowShrinkRows<TVisit::FromCopy>(k, g, mask, sq, fromCopy, progress);
 }
 
+// num / c truncated towards zero, for |num / c| below 2^31 and reciprocal = 1.0 / c: the product
+// with the reciprocal is off by less than one, so one correction by the remainder makes it exact.
+WARP_INLINE int32_t DivideTruncating(int64_t num, int32_t c, double reciprocal) {
+  const int64_t m = num < 0 ? -num : num;
+  int64_t q = int64_t(double(m) * reciprocal);
+  const int64_t r = m - q * c;
+  q += int64_t(r >= c) - int64_t(r < 0);
+  return int32_t(num < 0 ? -q : q);
+}
+
+// The smear's shifted coordinate trunc((v + d) * s + (1 - s) * v) for the coordinates v of one
+// axis around the brush (lo..lo + size - 1), where nearly all entries of the square point; others
+// are computed as they come.
+struct TShiftTable {
+  std::vector<int32_t>& shifted; // kept by the caller between steps
+  int32_t lo = 0;
+
+  void Build(const TStepContext& k, int32_t d, int32_t from, int32_t to) {
+    lo = from;
+    shifted.resize(size_t(to - from + 1));
+    for (int32_t v = from; v <= to; ++v) shifted[size_t(v - from)] = Shift(k, v, d);
+  }
+  WARP_INLINE static int32_t Shift(const TStepContext& k, int32_t v, int32_t d) {
+    return Trunc(Extended(v + d) * k.s + k.oneMinusS * Extended(v));
+  }
+  WARP_INLINE int32_t operator()(const TStepContext& k, int32_t v, int32_t d) const {
+    const uint32_t at = uint32_t(v - lo);
+    return at < shifted.size() ? shifted[at] : Shift(k, v, d);
+  }
+};
+
 // Eraser, smear and drag over the circle's pixels: they read only the entry they change. The
-// same values as EraseCoord and SmearCoord, with the fixed mixes from the tables.
+// same values as EraseCoord and SmearCoord, with the fixed mixes and the shifts from tables.
 WARP_INLINE void SmearEraseRows(const TStepContext& k, TMaskEntry* mask, const TPictureRect& sq, const int32_t* ints,
-                                const TStepScratch& scratch, const TProgressFn& progress) {
-  const int32_t x = k.x, y = k.y, c = k.c, width = k.width, height = k.height, tool = k.tool;
-  const int32_t dX = k.dX, dY = k.dY;
-  const Extended s = k.s, oneMinusS = k.oneMinusS;
+                                TStepScratch& scratch, const TProgressFn& progress) {
+  const int32_t x = k.x, y = k.y, c = k.c, width = k.width, tool = k.tool;
   const TMix<4, 5>& erase = scratch.erase;
   const TMix<19, 20>& relax = scratch.relax;
-  const auto smear = [&](int32_t v, int32_t d, int32_t home, int32_t u, int32_t size) {
-    const int32_t h = Trunc(Extended(v + d) * s + oneMinusS * Extended(v));
-    int32_t n = int32_t((int64_t(c - u) * h + int64_t(u) * v) / c);
+  TShiftTable shiftX{scratch.shiftX}, shiftY{scratch.shiftY};
+  const bool smears = tool == kToolSmear || tool == kToolDrag;
+  if (smears) {
+    shiftX.Build(k, k.dX, std::max(0, sq.Left - c), std::min(width - 1, sq.Right + c));
+    shiftY.Build(k, k.dY, std::max(0, sq.Bottom - c), std::min(k.height - 1, sq.Top + c));
+  }
+  const double reciprocal = 1.0 / double(c);
+  const auto smear = [&](int32_t v, int32_t h, int32_t home, int32_t u, int32_t size) {
+    int32_t n = DivideTruncating(int64_t(c - u) * h + int64_t(u) * v, c, reciprocal);
     if (tool == kToolDrag) n = relax(n, home);
     return n < 0 ? 0 : (n > size - 1 ? size - 1 : n);
   };
@@ -316,10 +351,10 @@ WARP_INLINE void SmearEraseRows(const TStepContext& k, TMaskEntry* mask, const T
         const int32_t ex = erase(e.X, j), ey = erase(e.Y, i);
         e.X = ex == e.X ? j : ex;
         e.Y = ey == e.Y ? i : ey;
-      } else if (tool == kToolSmear || tool == kToolDrag) {
+      } else if (smears) {
         const int32_t u = ints[(x - j) * (x - j) + dy2];
-        const int32_t nx = smear(e.X, dX, j, u, width);
-        const int32_t ny = smear(e.Y, dY, i, u, height);
+        const int32_t nx = smear(e.X, shiftX(k, e.X, k.dX), j, u, width);
+        const int32_t ny = smear(e.Y, shiftY(k, e.Y, k.dY), i, u, k.height);
         e.X = nx;
         e.Y = ny;
       }

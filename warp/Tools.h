@@ -68,7 +68,8 @@ bool ApplyStepFull(TMaskEntry* mask, int32_t width, int32_t height, const TStepI
                    const TProgressFn& progress);
 // What the fast step keeps from one step to the next, so that a stroke allocates and prepares
 // nothing after its first step: the copy of the brush square, the weights and sampling offsets,
-// the tables of the fixed mixes (normalising, erasing, the drag's relaxing).
+// the tables of the fixed mixes (normalising, erasing, the drag's relaxing) and of the smear's
+// shifted coordinates.
 struct TStepScratch {
   std::vector<TMaskEntry> squareCopy;
   std::vector<double> weight;
@@ -76,6 +77,7 @@ struct TStepScratch {
   TMix<9, 10> normalize{0.9L, 0.1L};
   TMix<4, 5> erase{0.8L, 0.2L};
   TMix<19, 20> relax{0.95L, 0.05L};
+  std::vector<int32_t> shiftX, shiftY;
 };
 
 // Returns the square it may have changed; it changes only entries inside the circle.
