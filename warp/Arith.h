@@ -16,14 +16,25 @@ static_assert(std::numeric_limits<long double>::round_style == std::round_to_nea
 
 using Extended = long double;
 
-// The tools' inner loops are compiled twice (see Tools.cpp); these helpers must be inlined into
-// both copies to take on each copy's instruction set.
+// The tools' inner loops are built from these small helpers; they must be inlined.
 #define WARP_INLINE [[gnu::always_inline]] inline
 
 // Truncation towards zero. Values beyond the 32-bit range saturate and NaN gives 0; valid input
 // never gets there, but a conversion out of range must not be undefined behaviour.
+// The value goes through double, whose conversion to an integer every x86-64 processor has in
+// one instruction (the extended one switches the x87 rounding mode twice unless SSE3 is there).
+// Rounding to 53 bits can carry a value across a whole number, but only away from zero: rounding
+// is monotonic and whole numbers in range are doubles. One comparison takes that back.
 WARP_INLINE int32_t Trunc(Extended v) {
-  if (v > -2147483649.0L && v < 2147483648.0L) return static_cast<int32_t>(v);
+  if (v > -2147483649.0L && v < 2147483648.0L) {
+    int64_t t = static_cast<int64_t>(static_cast<double>(v));
+    if (v >= 0) {
+      if (Extended(t) > v) --t;
+    } else if (Extended(t) < v) {
+      ++t;
+    }
+    return int32_t(t);
+  }
   if (v != v) return 0;
   return v < 0 ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
 }

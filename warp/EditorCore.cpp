@@ -158,8 +158,21 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
     PaintView();
     return;
   }
-  // Only the circle's entries changed (the tables are built for this radius when it did).
-  if (!changed.Empty()) warp::RenderDisc(FSourceDib, FMask, FResultDib, changed, x, y, radius, FSqrtInt.data());
+  // Only the circle's entries changed (the tables are built for this radius when it did); a big
+  // circle is rendered by both threads, each its own rows.
+  if (!changed.Empty()) {
+    const auto render = [&](const TPictureRect& part) {
+      warp::RenderDisc(FSourceDib, FMask, FResultDib, part, x, y, radius, FSqrtInt.data());
+    };
+    if (radius >= kSharedRadius) {
+      TPictureRect lower = changed, upper = changed;
+      lower.Top = y;
+      upper.Bottom = y + 1;
+      FStepScratch.worker.RunBeside([&] { render(lower); }, [&] { render(upper); });
+    } else {
+      render(changed);
+    }
+  }
   EraseOutline();
   const TRect view = ViewRectOf(changed);
   if (!view.Empty()) RepaintViewRect(view);

@@ -1,6 +1,7 @@
 #include "Tools.h"
 
 #include "Arith.h"
+#include "Worker.h"
 
 #include <algorithm>
 #include <cstring>
@@ -142,8 +143,7 @@ TPictureRect BrushSquare(const TStepInput& in, int32_t width, int32_t height) {
 
 namespace {
 
-template <int Variant>
-WARP_INLINE bool FullBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
+bool FullBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
                           const std::vector<double>& frac, const std::vector<int32_t>& ints,
                           const TProgressFn& progress) {
   const size_t count = size_t(width) * size_t(height);
@@ -226,29 +226,83 @@ WARP_INLINE void GrowShrinkRow(const TGrowShrink& g, TMaskEntry* mask, const TPi
   }
 }
 
-// Visits the rows of the brush band in the order Visit needs. Progress is reported after each
-// row as if the rows went bottom to top, so that it counts rows done the same way in every order.
+// Progress of a step, reported after each row as if the rows went bottom to top: it counts the
+// rows done, the same way whatever order they are visited in and whichever thread did them.
+class TRowReports {
+public:
+  TRowReports(const TStepContext& k, const TPictureRect& sq, const TProgressFn& progress)
+      : FK(k), FNext(sq.Bottom), FTop(sq.Top), FProgress(progress) {}
+  void RowDone() {
+    if (FProgress && FNext <= FTop) FProgress(RowProgress(FK, FNext));
+    ++FNext;
+  }
+  // The rows not reported yet, then 0.
+  void Finish() {
+    while (FNext <= FTop) RowDone();
+    if (FProgress) FProgress(0);
+  }
+
+private:
+  const TStepContext& FK;
+  int32_t FNext, FTop;
+  const TProgressFn& FProgress;
+};
+
+// Visits every row of the brush band once. The rows above the centre row and those below it are
+// independent parts: every entry of a part reads only entries of its own part, the centre row
+// and entries the step does not write. The parts run one after the other, or at the same time
+// when a worker is given; the centre row comes after both (RimFirst) or before both
+// (CentreFirst), or with the lower part (Upwards: bottom to top). Only the calling thread
+// reports progress.
+enum class TBandOrder { Upwards, RimFirst, CentreFirst };
+
+template <class Row>
+WARP_INLINE void RowThenReport(const Row& row, int32_t i, TRowReports* reports) {
+  row(i);
+  if (reports != nullptr) reports->RowDone();
+}
+
+template <TBandOrder Order, class Row>
+WARP_INLINE void VisitBand(int32_t y, const TPictureRect& sq, const Row& row, TRowReports& reports, TWorker* worker) {
+  const auto upper = [&](bool report) {
+    if (Order == TBandOrder::RimFirst)
+      for (int32_t i = sq.Top; i > y; --i) RowThenReport(row, i, report ? &reports : nullptr);
+    else
+      for (int32_t i = y + 1; i <= sq.Top; ++i) RowThenReport(row, i, report ? &reports : nullptr);
+  };
+  const auto lower = [&](bool report) {
+    if (Order == TBandOrder::RimFirst)
+      for (int32_t i = sq.Bottom; i < y; ++i) RowThenReport(row, i, report ? &reports : nullptr);
+    else if (Order == TBandOrder::CentreFirst)
+      for (int32_t i = y - 1; i >= sq.Bottom; --i) RowThenReport(row, i, report ? &reports : nullptr);
+    else
+      for (int32_t i = sq.Bottom; i <= y; ++i) RowThenReport(row, i, report ? &reports : nullptr);
+  };
+  const auto centre = [&] {
+    if (Order == TBandOrder::Upwards) return;
+    row(y);
+    reports.RowDone();
+  };
+  if (Order == TBandOrder::CentreFirst) centre();
+  if (worker != nullptr) {
+    worker->RunBeside([&] { lower(false); }, [&] { upper(true); });
+  } else {
+    upper(true);
+    lower(true);
+  }
+  if (Order == TBandOrder::RimFirst) centre();
+  reports.Finish();
+}
+
 template <TVisit Visit, class Sample>
 WARP_INLINE void GrowShrinkRows(const TStepContext& k, const TGrowShrink& g, TMaskEntry* mask, const TPictureRect& sq,
-                                const Sample& sample, const TProgressFn& progress) {
-  int32_t done = 0;
-  const auto row = [&](int32_t i) {
-    GrowShrinkRow<Visit>(g, mask, sq, i, sample);
-    if (progress) progress(RowProgress(k, sq.Bottom + done++));
-  };
-  const int32_t y = g.y;
-  if (Visit == TVisit::FromCopy) {
-    for (int32_t i = sq.Bottom; i <= sq.Top; ++i) row(i);
-  } else if (Visit == TVisit::Inwards) {
-    for (int32_t i = sq.Top; i > y; --i) row(i);
-    for (int32_t i = sq.Bottom; i < y; ++i) row(i);
-    row(y);
-  } else {
-    row(y);
-    for (int32_t i = y + 1; i <= sq.Top; ++i) row(i);
-    for (int32_t i = y - 1; i >= sq.Bottom; --i) row(i);
-  }
-  if (progress) progress(0);
+                                const Sample& sample, TWorker* worker, const TProgressFn& progress) {
+  TRowReports reports(k, sq, progress);
+  const auto row = [&](int32_t i) { GrowShrinkRow<Visit>(g, mask, sq, i, sample); };
+  constexpr TBandOrder order = Visit == TVisit::Inwards    ? TBandOrder::RimFirst
+                               : Visit == TVisit::Outwards ? TBandOrder::CentreFirst
+                                                           : TBandOrder::Upwards;
+  VisitBand<order>(g.y, sq, row, reports, worker);
 }
 
 WARP_INLINE void GrowShrink(const TStepContext& k, TMaskEntry* mask, const TPictureRect& sq,
@@ -271,8 +325,9 @@ WARP_INLINE void GrowShrink(const TStepContext& k, TMaskEntry* mask, const TPict
                       k.yAxis,     k.normalize, ints.data(),
                       weight.data(), &scratch.offsets, &scratch.normalize};
   const auto live = [mask, width = k.width](int32_t sx, int32_t sy) { return mask[int64_t(sy) * width + sx]; };
-  if (contracting) return GrowShrinkRows<TVisit::Inwards>(k, g, mask, sq, live, progress);
-  if (expanding) return GrowShrinkRows<TVisit::Outwards>(k, g, mask, sq, live, progress);
+  TWorker* worker = c >= kSharedRadius ? &scratch.worker : nullptr;
+  if (contracting) return GrowShrinkRows<TVisit::Inwards>(k, g, mask, sq, live, worker, progress);
+  if (expanding) return GrowShrinkRows<TVisit::Outwards>(k, g, mask, sq, live, worker, progress);
 
   // Entries outside the square are never changed by the step, so the live mask still holds
   // what the snapshot would hold there.
@@ -285,7 +340,7 @@ WARP_INLINE void GrowShrink(const TStepContext& k, TMaskEntry* mask, const TPict
     const uint32_t cx = uint32_t(sx - sq.Left), cy = uint32_t(sy - sq.Bottom);
     return cx < sw && cy < sh ? copy[size_t(cy) * sw + cx] : live(sx, sy);
   };
-  GrowShrinkRows<TVisit::FromCopy>(k, g, mask, sq, fromCopy, progress);
+  GrowShrinkRows<TVisit::FromCopy>(k, g, mask, sq, fromCopy, worker, progress);
 }
 
 // num / c truncated towards zero, for |num / c| below 2^31 and reciprocal = 1.0 / c: the product
@@ -298,24 +353,54 @@ WARP_INLINE int32_t DivideTruncating(int64_t num, int32_t c, double reciprocal) 
   return int32_t(num < 0 ? -q : q);
 }
 
-// The smear's shifted coordinate trunc((v + d) * s + (1 - s) * v) for the coordinates v of one
-// axis around the brush (lo..lo + size - 1), where nearly all entries of the square point; others
-// are computed as they come.
-struct TShiftTable {
-  std::vector<int32_t>& shifted; // kept by the caller between steps
+// The smear's shifted coordinate trunc((v + d) * s + (1 - s) * v) for one axis of a step. Its
+// exact value is v + d * s, and for coordinates below 2^21 the extended one lies within 2^-40 of
+// it; so unless d * s lies within 2^-39 of a whole number, the truncation is v + floor(d * s) where
+// that is positive and v + ceil(d * s) where negative. Otherwise the values for the coordinates
+// around the brush (from..to), where nearly all entries of the square point, are tabled, and
+// others are computed as they come.
+//
+// With the closed form the step's weighted mean of h and v, trunc(((c - u) * h + u * v) / c), is
+// v + floor((c - u) * above / c) for every v from `plain` on (where the mean is positive and h is
+// v + above): that depends on u alone and is tabled as well.
+struct TShift {
+  std::vector<int32_t>& table;  // kept by the caller between steps
+  std::vector<int32_t>& meanOf; // by u, with the closed form
+  int32_t d = 0;
+  bool closed = false;
+  int32_t firstPositive = 0, below = 0, above = 0; // the closed form
+  int32_t plain = 0;
   int32_t lo = 0;
 
-  void Build(const TStepContext& k, int32_t d, int32_t from, int32_t to) {
+  WARP_INLINE void Prepare(const TStepContext& k, int32_t shift, int32_t from, int32_t to, bool small) {
+    d = shift;
+    const Extended ds = Extended(d) * k.s; // exact: a small whole number times a double
+    const Extended fl = std::floor(ds), ce = std::ceil(ds);
+    constexpr Extended kMargin = 1.0L / 549755813888.0L; // 2^-39
+    closed = small && ds - fl > kMargin && ce - ds > kMargin && std::fabs(ds) < 64.0L;
+    if (closed) {
+      firstPositive = int32_t(std::floor(-ds)) + 1; // v + ds > 0 from here on
+      above = int32_t(fl);
+      below = int32_t(ce);
+      plain = std::max(firstPositive, above < 0 ? -above : above);
+      meanOf.resize(size_t(k.c) + 1);
+      for (int32_t u = 0; u <= k.c; ++u) {
+        const int32_t num = (k.c - u) * above;
+        meanOf[size_t(u)] = num >= 0 ? num / k.c : -((-num + k.c - 1) / k.c);
+      }
+      return;
+    }
     lo = from;
-    shifted.resize(size_t(to - from + 1));
-    for (int32_t v = from; v <= to; ++v) shifted[size_t(v - from)] = Shift(k, v, d);
+    table.resize(size_t(to - from + 1));
+    for (int32_t v = from; v <= to; ++v) table[size_t(v - from)] = Direct(k, v, d);
   }
-  WARP_INLINE static int32_t Shift(const TStepContext& k, int32_t v, int32_t d) {
+  WARP_INLINE static int32_t Direct(const TStepContext& k, int32_t v, int32_t d) {
     return Trunc(Extended(v + d) * k.s + k.oneMinusS * Extended(v));
   }
-  WARP_INLINE int32_t operator()(const TStepContext& k, int32_t v, int32_t d) const {
+  WARP_INLINE int32_t operator()(const TStepContext& k, int32_t v) const {
+    if (closed) return v + (v >= firstPositive ? above : below);
     const uint32_t at = uint32_t(v - lo);
-    return at < shifted.size() ? shifted[at] : Shift(k, v, d);
+    return at < table.size() ? table[at] : Direct(k, v, d);
   }
 };
 
@@ -326,46 +411,50 @@ WARP_INLINE void SmearEraseRows(const TStepContext& k, TMaskEntry* mask, const T
   const int32_t x = k.x, y = k.y, c = k.c, width = k.width, tool = k.tool;
   const TMix<4, 5>& erase = scratch.erase;
   const TMix<19, 20>& relax = scratch.relax;
-  TShiftTable shiftX{scratch.shiftX}, shiftY{scratch.shiftY};
+  TShift shiftX{scratch.shiftX, scratch.meanX}, shiftY{scratch.shiftY, scratch.meanY};
   const bool smears = tool == kToolSmear || tool == kToolDrag;
   if (smears) {
-    shiftX.Build(k, k.dX, std::max(0, sq.Left - c), std::min(width - 1, sq.Right + c));
-    shiftY.Build(k, k.dY, std::max(0, sq.Bottom - c), std::min(k.height - 1, sq.Top + c));
+    const bool small = width <= TSampleOffsets::kMaxSide && k.height <= TSampleOffsets::kMaxSide;
+    shiftX.Prepare(k, k.dX, std::max(0, sq.Left - c), std::min(width - 1, sq.Right + c), small);
+    shiftY.Prepare(k, k.dY, std::max(0, sq.Bottom - c), std::min(k.height - 1, sq.Top + c), small);
   }
   const double reciprocal = 1.0 / double(c);
-  const auto smear = [&](int32_t v, int32_t h, int32_t home, int32_t u, int32_t size) {
-    int32_t n = DivideTruncating(int64_t(c - u) * h + int64_t(u) * v, c, reciprocal);
+  const auto smear = [&](int32_t v, const TShift& shift, int32_t home, int32_t u, int32_t size) {
+    int32_t n;
+    if (shift.closed && v >= shift.plain)
+      n = v + shift.meanOf[size_t(u)];
+    else
+      n = DivideTruncating(int64_t(c - u) * shift(k, v) + int64_t(u) * v, c, reciprocal);
     if (tool == kToolDrag) n = relax(n, home);
     return n < 0 ? 0 : (n > size - 1 ? size - 1 : n);
   };
-  for (int32_t i = sq.Bottom; i <= sq.Top; ++i) {
+  const auto row = [&](int32_t i) {
     const int32_t dy2 = (y - i) * (y - i);
     // Columns of this row inside the circle: |x - j| <= trunc(sqrt(c^2 - dy^2)).
     const int32_t half = ints[c * c - dy2];
     const int32_t j0 = std::max(sq.Left, x - half);
     const int32_t j1 = std::min(sq.Right, x + half);
-    TMaskEntry* row = mask + int64_t(i) * width;
+    TMaskEntry* entries = mask + int64_t(i) * width;
     for (int32_t j = j0; j <= j1; ++j) {
-      TMaskEntry& e = row[j];
+      TMaskEntry& e = entries[j];
       if (tool == kToolEraser) {
         const int32_t ex = erase(e.X, j), ey = erase(e.Y, i);
         e.X = ex == e.X ? j : ex;
         e.Y = ey == e.Y ? i : ey;
       } else if (smears) {
         const int32_t u = ints[(x - j) * (x - j) + dy2];
-        const int32_t nx = smear(e.X, shiftX(k, e.X, k.dX), j, u, width);
-        const int32_t ny = smear(e.Y, shiftY(k, e.Y, k.dY), i, u, k.height);
+        const int32_t nx = smear(e.X, shiftX, j, u, width);
+        const int32_t ny = smear(e.Y, shiftY, i, u, k.height);
         e.X = nx;
         e.Y = ny;
       }
     }
-    if (progress) progress(RowProgress(k, i));
-  }
-  if (progress) progress(0);
+  };
+  TRowReports reports(k, sq, progress);
+  VisitBand<TBandOrder::Upwards>(y, sq, row, reports, c >= kSharedRadius ? &scratch.worker : nullptr);
 }
 
-template <int Variant>
-WARP_INLINE TPictureRect FastBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
+TPictureRect FastBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
                                   const std::vector<double>& frac, const std::vector<int32_t>& ints,
                                   TStepScratch& scratch, const TProgressFn& progress) {
   const TPictureRect sq = BrushSquare(in, width, height);
@@ -380,52 +469,17 @@ WARP_INLINE TPictureRect FastBody(TMaskEntry* mask, int32_t width, int32_t heigh
   return sq;
 }
 
-// Conversions of extended values to integers dominate the steps. Without SSE3 each one switches
-// the x87 rounding mode twice; with it one instruction truncates. Both copies are the same
-// source, so they compute the same values.
-#define WARP_FULL_ARGS                                                                             \
-  TMaskEntry *mask, int32_t width, int32_t height, const TStepInput &in,                           \
-      const std::vector<double> &frac, const std::vector<int32_t> &ints, const TProgressFn &progress
-#define WARP_FAST_ARGS                                                                             \
-  TMaskEntry *mask, int32_t width, int32_t height, const TStepInput &in,                           \
-      const std::vector<double> &frac, const std::vector<int32_t> &ints,                           \
-      TStepScratch &scratch, const TProgressFn &progress
-
-bool FullPlain(WARP_FULL_ARGS) { return FullBody<0>(mask, width, height, in, frac, ints, progress); }
-TPictureRect FastPlain(WARP_FAST_ARGS) {
-  return FastBody<0>(mask, width, height, in, frac, ints, scratch, progress);
-}
-#if defined(__x86_64__) || defined(__i386__)
-[[gnu::target("sse3")]] bool FullSse3(WARP_FULL_ARGS) {
-  return FullBody<1>(mask, width, height, in, frac, ints, progress);
-}
-[[gnu::target("sse3")]] TPictureRect FastSse3(WARP_FAST_ARGS) {
-  return FastBody<1>(mask, width, height, in, frac, ints, scratch, progress);
-}
-bool gPortable = false;
-bool HasSse3() {
-  static const bool has = __builtin_cpu_supports("sse3");
-  return has && !gPortable;
-}
-#else
-bool FullSse3(WARP_FULL_ARGS) { return FullPlain(mask, width, height, in, frac, ints, progress); }
-TPictureRect FastSse3(WARP_FAST_ARGS) { return FastPlain(mask, width, height, in, frac, ints, scratch, progress); }
-bool gPortable = false;
-bool HasSse3() { return false; }
-#endif
-
 } // namespace
 
-void UsePortableConversions(bool on) { gPortable = on; }
-
-bool ApplyStepFull(WARP_FULL_ARGS) {
-  return HasSse3() ? FullSse3(mask, width, height, in, frac, ints, progress)
-                   : FullPlain(mask, width, height, in, frac, ints, progress);
+bool ApplyStepFull(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
+                   const std::vector<double>& frac, const std::vector<int32_t>& ints, const TProgressFn& progress) {
+  return FullBody(mask, width, height, in, frac, ints, progress);
 }
 
-TPictureRect ApplyStepFast(WARP_FAST_ARGS) {
-  return HasSse3() ? FastSse3(mask, width, height, in, frac, ints, scratch, progress)
-                   : FastPlain(mask, width, height, in, frac, ints, scratch, progress);
+TPictureRect ApplyStepFast(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
+                           const std::vector<double>& frac, const std::vector<int32_t>& ints,
+                           TStepScratch& scratch, const TProgressFn& progress) {
+  return FastBody(mask, width, height, in, frac, ints, scratch, progress);
 }
 
 } // namespace warp

@@ -11,12 +11,17 @@
 #include "Mask.h"
 #include "Mix.h"
 #include "SampleOffsets.h"
+#include "Worker.h"
 
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 namespace warp {
+
+// Brush steps of at least this radius share their work with a second thread; below, waking it
+// would cost more than it saves.
+constexpr int32_t kSharedRadius = 96;
 
 // Tool codes, as the tool bar passes them.
 constexpr int32_t kToolGrow = 0;
@@ -69,7 +74,7 @@ bool ApplyStepFull(TMaskEntry* mask, int32_t width, int32_t height, const TStepI
 // What the fast step keeps from one step to the next, so that a stroke allocates and prepares
 // nothing after its first step: the copy of the brush square, the weights and sampling offsets,
 // the tables of the fixed mixes (normalising, erasing, the drag's relaxing) and of the smear's
-// shifted coordinates.
+// shifted coordinates, and the thread that takes part of big steps.
 struct TStepScratch {
   std::vector<TMaskEntry> squareCopy;
   std::vector<double> weight;
@@ -77,16 +82,13 @@ struct TStepScratch {
   TMix<9, 10> normalize{0.9L, 0.1L};
   TMix<4, 5> erase{0.8L, 0.2L};
   TMix<19, 20> relax{0.95L, 0.05L};
-  std::vector<int32_t> shiftX, shiftY;
+  std::vector<int32_t> shiftX, shiftY, meanX, meanY;
+  TWorker worker; // shares big brushes' steps
 };
 
 // Returns the square it may have changed; it changes only entries inside the circle.
 TPictureRect ApplyStepFast(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
                            const std::vector<double>& frac, const std::vector<int32_t>& ints,
                            TStepScratch& scratch, const TProgressFn& progress);
-
-// Runs the steps with the conversions every x86-64 processor has, even where a faster way exists
-// (for the tests, which compare the two).
-void UsePortableConversions(bool on);
 
 } // namespace warp

@@ -106,51 +106,28 @@ TEST(Exactness, DirectStepsWithExtremeArguments) {
 }
 
 TEST(Exactness, WidePictureAndHalfwayStrengths) {
-  // Centres far from the origin and the strengths whose weights make exact halves, both ways of
-  // visiting the circle (grow from the rim, shrink from the centre) and the copy of the square
-  // (strengths above 1).
+  // Centres far from the origin and strengths whose products come out at or next to whole numbers
+  // and halves: grow visited from the rim, shrink from the centre, the copy of the square
+  // (strengths above 1), smear and drag moved by 5 or 10 pixels (0.2 * 5 lies just above 1).
   TPair p(4601, 37);
   std::mt19937 rng(7);
-  for (int n = 0; n < 150; ++n) {
-    const int32_t x = int32_t(rng() % 4601), y = int32_t(rng() % 37), tool = int32_t(rng() % 2);
-    const double strengths[] = {1.0, 0.5, 0.25, 0.4, 1.5};
-    const double s = strengths[rng() % 5];
-    const int32_t r = 4 * (1 + int32_t(rng() % 75));
-    p.Both([&](TTestCore& c) { c.Bar.NormalizeChecked = n % 3 != 0; });
-    p.full.DoEffekt(x, y, 0, 0, 0, 0, tool, true, true, s, r);
-    p.full.renderdi();
-    const TPictureRect sq = p.fast.DoEffektFast(x, y, 0, 0, 0, 0, tool, true, true, s, r);
-    p.fast.RenderArea(sq);
-    ASSERT_TRUE(p.full.MaskCopy() == p.fast.MaskCopy()) << "step " << n << " x " << x << " s " << s << " r " << r;
-    ASSERT_TRUE(p.full.ResultBytes() == p.fast.ResultBytes()) << "step " << n;
-  }
-}
-
-} // namespace
-
-namespace {
-
-TEST(Exactness, PortableConversionsGiveTheSameSteps) {
-  // The processor-specific and the portable copy of the step code, both ways of stepping.
-  TPair a(91, 67), b(91, 67);
-  std::mt19937 rng(5);
   for (int n = 0; n < 300; ++n) {
-    const int32_t x = int32_t(rng() % 91), y = int32_t(rng() % 67), tool = int32_t(rng() % 5);
-    const double s = 0.1 + double(rng() % 901) / 1000.0;
-    const int32_t r = 5 + int32_t(rng() % 80);
-    const int32_t cx = int32_t(rng() % 30), cy = int32_t(rng() % 30);
-    a.fast.Bar.NormalizeChecked = b.fast.Bar.NormalizeChecked = a.full.Bar.NormalizeChecked =
-        b.full.Bar.NormalizeChecked = n % 2 == 0;
-    warp::UsePortableConversions(false);
-    a.fast.DoEffektFast(x, y, cx, cy, 10, 10, tool, true, n % 3 != 0, s, r);
-    a.full.DoEffekt(x, y, cx, cy, 10, 10, tool, true, n % 3 != 0, s, r);
-    warp::UsePortableConversions(true);
-    b.fast.DoEffektFast(x, y, cx, cy, 10, 10, tool, true, n % 3 != 0, s, r);
-    b.full.DoEffekt(x, y, cx, cy, 10, 10, tool, true, n % 3 != 0, s, r);
-    warp::UsePortableConversions(false);
-    ASSERT_TRUE(a.fast.MaskCopy() == b.fast.MaskCopy()) << "step " << n;
-    ASSERT_TRUE(a.full.MaskCopy() == b.full.MaskCopy()) << "step " << n;
-    ASSERT_TRUE(a.fast.MaskCopy() == a.full.MaskCopy()) << "step " << n;
+    const int32_t x = int32_t(rng() % 4601), y = int32_t(rng() % 37);
+    const int32_t tools[] = {kToolGrow, kToolShrink, kToolSmear, kToolDrag};
+    const int32_t tool = tools[rng() % 4];
+    const double strengths[] = {1.0, 0.5, 0.25, 0.4, 1.5, 0.2, 0.6, 0.1, 0.3};
+    const double s = strengths[rng() % 9];
+    const int32_t r = 4 * (1 + int32_t(rng() % 75));
+    const int32_t move = rng() % 2 ? 5 : 10;
+    const int32_t cx = rng() % 2 ? move : -move, cy = rng() % 2 ? move : -move;
+    p.Both([&](TTestCore& c) { c.Bar.NormalizeChecked = n % 3 != 0; });
+    p.full.DoEffekt(x, y, cx, cy, 0, 0, tool, true, true, s, r);
+    p.full.renderdi();
+    const TPictureRect sq = p.fast.DoEffektFast(x, y, cx, cy, 0, 0, tool, true, true, s, r);
+    p.fast.RenderArea(sq);
+    ASSERT_TRUE(p.full.MaskCopy() == p.fast.MaskCopy())
+        << "step " << n << " tool " << tool << " x " << x << " s " << s << " r " << r;
+    ASSERT_TRUE(p.full.ResultBytes() == p.fast.ResultBytes()) << "step " << n;
   }
 }
 
