@@ -2,13 +2,31 @@
 
 #include <system_error>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace warp {
+namespace {
+
+// About a millisecond of polling before the thread goes to sleep.
+constexpr int kPolls = 20000;
+
+void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+  _mm_pause();
+#else
+  std::this_thread::yield();
+#endif
+}
+
+} // namespace
 
 TWorker::~TWorker() {
   if (!FStarted) return;
+  FStop = true;
   {
     std::lock_guard<std::mutex> lock(FMutex);
-    FStop = true;
   }
   FWake.notify_one();
   FThread.join();
@@ -28,29 +46,41 @@ void TWorker::RunBeside(const std::function<void()>& other, const std::function<
     own();
     return;
   }
-  {
+  FJob = &other;
+  const uint64_t job = FPosted.load() + 1;
+  FPosted = job;
+  // Both sides use sequentially consistent operations: either the thread sees the new job before
+  // it sleeps, or this sees it sleeping and wakes it.
+  if (FSleeping) {
     std::lock_guard<std::mutex> lock(FMutex);
-    FJob = &other;
-    FDone = false;
+    FWake.notify_one();
   }
-  FWake.notify_one();
   own();
-  std::unique_lock<std::mutex> lock(FMutex);
-  FDoneSignal.wait(lock, [this] { return FDone; });
+  for (int polls = 0; FFinished.load() != job; ++polls) {
+    if (polls < kPolls)
+      Pause();
+    else
+      std::this_thread::yield();
+  }
 }
 
 void TWorker::Loop() {
-  std::unique_lock<std::mutex> lock(FMutex);
+  uint64_t done = 0;
   for (;;) {
-    FWake.wait(lock, [this] { return FStop || FJob != nullptr; });
+    for (int polls = 0; FPosted.load() == done && !FStop; ++polls) {
+      if (polls < kPolls) {
+        Pause();
+        continue;
+      }
+      std::unique_lock<std::mutex> lock(FMutex);
+      FSleeping = true;
+      FWake.wait(lock, [&] { return FPosted.load() != done || FStop; });
+      FSleeping = false;
+    }
     if (FStop) return;
-    const std::function<void()>* job = FJob;
-    FJob = nullptr;
-    lock.unlock();
-    (*job)();
-    lock.lock();
-    FDone = true;
-    FDoneSignal.notify_one();
+    done = FPosted.load();
+    (*FJob)();
+    FFinished = done;
   }
 }
 
