@@ -135,6 +135,21 @@ void RasterDib(const TSurface& target, const RECT& clip, const TDibView& dib, co
   if (vis.right <= vis.left || vis.bottom <= vis.top) return;
   const int64_t dw = int64_t(dest.right) - dest.left, dh = int64_t(dest.bottom) - dest.top;
   const int64_t sw = int64_t(src.right) - src.left, sh = int64_t(src.bottom) - src.top;
+  // 24 bits at 1:1, the row paths' case (one call per row): the visible columns map onto one run
+  // of source pixels, copied without a table.
+  if (dib.bitCount() == 24 && rop == SRCCOPY && sw == dw && sh == dh) {
+    const int64_t shift = int64_t(src.left) - dest.left; // source column of x is x + shift
+    const int64_t x0 = std::max<int64_t>(vis.left, -shift), x1 = std::min<int64_t>(vis.right, dib.width() - shift);
+    for (int32_t y = vis.top; y < vis.bottom && x0 < x1; ++y) {
+      const int64_t r = src.top + (int64_t(y) - dest.top);
+      if (r < 0 || r >= dib.height() || !dib.HasRow(int32_t(r))) continue;
+      const uint8_t* p = dib.Row(int32_t(r)) + size_t(x0 + shift) * 3;
+      uint32_t* out = target.pixels + size_t(y) * size_t(target.stride) + size_t(x0);
+      for (int64_t x = x0; x < x1; ++x, p += 3)
+        *out++ = 0xFF000000u | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+    }
+    return;
+  }
   // Source column of each visible destination column; -1 where it lies outside the DIB.
   std::vector<int32_t> cols(size_t(vis.right - vis.left));
   for (int32_t x = vis.left; x < vis.right; ++x) {

@@ -60,6 +60,36 @@ TEST(GdiDibs, BottomUpRowsLandTopDownAndScaleByWholePixels) {
   EXPECT_EQ(one.GetPixel(2, 0), RGB(255, 0, 0));
 }
 
+TEST(GdiDibs, OneToOneDrawingLandsEveryPixelAtEveryOffsetAndClip) {
+  // Source rectangles reaching beyond the DIB, destinations beyond the device, clip boxes.
+  TTestDib dib(7, 5, 24);
+  for (int32_t r = 0; r < 5; ++r)
+    for (int32_t i = 0; i < 21; ++i) dib.row(r)[i] = uint8_t(r * 40 + i * 11);
+  for (const RECT clip : {RECT{0, 0, 12, 9}, RECT{3, 1, 8, 7}, RECT{5, 5, 6, 6}})
+    for (int32_t x = -9; x <= 11; x += 4)
+      for (int32_t y = -6; y <= 8; y += 3)
+        for (int32_t srcX : {-2, 0, 3})
+          for (int32_t srcY : {0, 2}) {
+            TMemoryDeviceContext dc(12, 9, RGB(7, 7, 7));
+            dc.SetClipBox(clip);
+            SetDIBitsToDevice(&dc, x, y, 7, 4, srcX, srcY, 0, 5, dib.bits(), dib.info(), DIB_RGB_COLORS);
+            for (int32_t py = 0; py < 9; ++py)
+              for (int32_t px = 0; px < 12; ++px) {
+                // Device row py shows the source row counted from the top: 5 - srcY - 4 + (py - y).
+                const int32_t column = srcX + (px - x), fromTop = 5 - srcY - 4 + (py - y);
+                COLORREF expected = RGB(7, 7, 7);
+                const bool inside = px >= clip.left && px < clip.right && py >= clip.top && py < clip.bottom &&
+                                    px >= x && px < x + 7 && py >= y && py < y + 4;
+                if (inside && column >= 0 && column < 7 && fromTop >= 0 && fromTop < 5) {
+                  const uint8_t* p = dib.row(4 - fromTop) + column * 3;
+                  expected = RGB(p[2], p[1], p[0]);
+                }
+                ASSERT_EQ(dc.GetPixel(px, py), expected)
+                    << "at " << px << "," << py << " draw " << x << "," << y << " src " << srcX << "," << srcY;
+              }
+          }
+}
+
 TEST(GdiDibs, PaletteDepthsReadTheirColourTable) {
   const std::vector<COLORREF> c{RGB(10, 0, 0), RGB(0, 20, 0), RGB(0, 0, 30), RGB(40, 40, 40)};
   TTestDib one(9, 1, 1, c), four(3, 1, 4, c), eight(2, 1, 8, c);
