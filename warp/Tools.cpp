@@ -143,9 +143,8 @@ TPictureRect BrushSquare(const TStepInput& in, int32_t width, int32_t height) {
 
 namespace {
 
-bool FullBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
-                          const std::vector<double>& frac, const std::vector<int32_t>& ints,
-                          const TProgressFn& progress) {
+bool FullBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in, const std::vector<double>& frac,
+              const std::vector<int32_t>& ints, const TProgressFn& progress) {
   const size_t count = size_t(width) * size_t(height);
   std::unique_ptr<TMaskEntry[]> snapshot(new (std::nothrow) TMaskEntry[count]);
   if (!snapshot) return false;
@@ -455,8 +454,8 @@ WARP_INLINE void SmearEraseRows(const TStepContext& k, TMaskEntry* mask, const T
 }
 
 TPictureRect FastBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,
-                                  const std::vector<double>& frac, const std::vector<int32_t>& ints,
-                                  TStepScratch& scratch, const TProgressFn& progress) {
+                      const std::vector<double>& frac, const std::vector<int32_t>& ints, TStepScratch& scratch,
+                      const TProgressFn& progress) {
   const TPictureRect sq = BrushSquare(in, width, height);
   const TStepContext k = MakeContext(width, height, in, frac);
   if (ReadsSnapshot(k.tool)) {

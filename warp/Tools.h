@@ -3,9 +3,12 @@
 // Two ways to run a step give byte-identical masks and progress reports:
 //  - ApplyStepFull copies the whole mask into a snapshot and walks every row and column of the
 //    picture (the straightforward way; kept as the reference the fast way is checked against);
-//  - ApplyStepFast copies only the brush square (clipped to the picture) for grow and shrink,
-//    whose samples must not see entries changed earlier in the same step, copies nothing for the
-//    other tools (they read only the entry they change), and visits only the circle's pixels.
+//  - ApplyStepFast visits only the circle's pixels. Grow and shrink, whose samples must not see
+//    entries changed earlier in the same step, visit them in an order that reads every sample
+//    before it is written (or, for strengths the tool bar does not offer, read from a copy of the
+//    brush square); the other tools read only the entry they change. The arithmetic comes from
+//    tables that give exactly the extended-precision values, and big brushes share the rows with
+//    a second thread.
 #pragma once
 
 #include "Mask.h"
