@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -174,4 +175,50 @@ TEST_F(EditViewTest, ToolBarSettingsReachTheEngine) {
   EXPECT_EQ(bar.Strength, 0.7L);
   EXPECT_EQ(bar.Radius, 33);
   EXPECT_EQ(bar.Zoom, 1);
+}
+
+TEST_F(EditViewTest, BigBrushStrokesInTheWindowMatchTheWholePictureWayAndShowTheResult) {
+  // A patterned picture, so that every moved entry shows; a brush big enough to share its rows
+  // with the second thread.
+  replacePicture(320, 200);
+  for (int32_t r = 0; r < 200; ++r)
+    for (int32_t i = 0; i < 320 * 3; ++i)
+      form->FSourceDib.Bits[int64_t(r) * form->FSourceDib.BytesPerLine + i] = uint8_t(i * 5 + r * 11);
+  form->renderdi();
+  form->RadiusED->SetText("150");
+  const auto stroke = [&](bool fast) {
+    form->FFastPath = fast;
+    form->InitMask();
+    form->renderdi();
+    for (const char* tool : {"grow", "shrink", "smear", "drag", "eraser"}) {
+      form->WachsenBtn->SetDown(std::strcmp(tool, "grow") == 0);
+      form->SchrumpfenBtn->SetDown(std::strcmp(tool, "shrink") == 0);
+      form->SchmierenBtn->SetDown(std::strcmp(tool, "smear") == 0);
+      form->ZerrenBtn->SetDown(std::strcmp(tool, "drag") == 0);
+      form->RadiererBtn->SetDown(std::strcmp(tool, "eraser") == 0);
+      press(Qt::LeftButton, {150, 90});
+      for (int k = 1; k <= 6; ++k) move({150 + 7 * k, 90 - 5 * k}, Qt::LeftButton);
+      release(Qt::LeftButton, {192, 60});
+    }
+    const size_t bytes = form->FResultDib.Info->bmiHeader.biSizeImage;
+    return std::make_pair(mask(), std::vector<uint8_t>(form->FResultDib.Bits, form->FResultDib.Bits + bytes));
+  };
+  const auto whole = stroke(false);
+  const auto fast = stroke(true);
+  EXPECT_TRUE(same(whole.first, fast.first));
+  EXPECT_TRUE(whole.second == fast.second);
+  EXPECT_FALSE(same(fast.first, std::vector<warp::TMaskEntry>(whole.first.size()))) << "the strokes moved entries";
+
+  // What the view shows after the rectangle repaints is the result, pixel for pixel (zoom 1),
+  // but for the brush outline around the last pointer position.
+  QApplication::processEvents();
+  const QImage image = shot();
+  const auto& dib = form->FResultDib;
+  for (int32_t y = 0; y < 200; y += 3)
+    for (int32_t x = 0; x < 320; x += 3) {
+      const double fromCentre = std::hypot(x - 192, y - 60);
+      if (fromCentre > 146 && fromCentre < 154) continue;
+      const uint8_t* p = dib.Bits + int64_t(199 - y) * dib.BytesPerLine + x * 3;
+      ASSERT_EQ(image.pixel(x, y) & 0xFFFFFF, (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0]) << x << "," << y;
+    }
 }
