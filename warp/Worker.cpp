@@ -55,13 +55,23 @@ void TWorker::RunBeside(const std::function<void()>& other, const std::function<
     std::lock_guard<std::mutex> lock(FMutex);
     FWake.notify_one();
   }
-  own();
-  for (int polls = 0; FFinished.load() != job; ++polls) {
-    if (polls < kPolls)
-      Pause();
-    else
-      std::this_thread::yield();
+  const auto waitForWorker = [&] {
+    for (int polls = 0; FFinished.load() != job; ++polls) {
+      if (polls < kPolls)
+        Pause();
+      else
+        std::this_thread::yield();
+    }
+  };
+  // The worker's part refers to the caller's frame: it must have finished before this returns,
+  // however `own` ends.
+  try {
+    own();
+  } catch (...) {
+    waitForWorker();
+    throw;
   }
+  waitForWorker();
 }
 
 void TWorker::Loop() {
