@@ -2,7 +2,8 @@
 // window onto the view at zoom 1: the whole window after a whole-picture step, the brush's
 // rectangle after a brush-square step) the whole-picture way and the brush-square way, per tool,
 // at 1, 3 and 12 megapixels and radius 50 and 300, with a copy of the 12-megapixel mask as the
-// machine's yardstick. Quote the medians of the wall-clock time: big brushes use two threads.
+// machine's yardstick, and the repaint of the whole window onto a 4000 x 3000 picture at zoom 1
+// and zoom 10. Quote the medians of the wall-clock time: big brushes use two threads.
 //
 //   warp_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include "EditorCore.h"
@@ -91,6 +92,19 @@ void Step(benchmark::State& state, const TSize* size, int32_t tool, int32_t radi
   core.FStrokeActive = false;
 }
 
+// The whole 1000 x 700 window onto the middle of the 12-megapixel result, the view zoomed.
+void Repaint(benchmark::State& state, int32_t zoom) {
+  TBenchCore& core = Core(kSizes[2]);
+  const int64_t viewW = int64_t(core.PictureWidth()) * zoom, viewH = int64_t(core.PictureHeight()) * zoom;
+  const int32_t originX = int32_t(viewW / 2 - 500), originY = int32_t(viewH / 2 - 350);
+  core.Window.ClearClipBox();
+  for (auto _ : state) {
+    StretchDrawDib(&core.Window, -originX, -originY, int32_t(viewW), int32_t(viewH), core.FResultDib, 0, 0,
+                   core.PictureWidth(), core.PictureHeight(), true, platform::SRCCOPY, true, nullptr);
+    benchmark::DoNotOptimize(core.Window.GetPixel(500, 350));
+  }
+}
+
 void MaskCopy(benchmark::State& state) {
   const size_t count = size_t(4000) * 3000;
   std::vector<warp::TMaskEntry> a(count), b(count);
@@ -106,6 +120,8 @@ void MaskCopy(benchmark::State& state) {
 int main(int argc, char** argv) {
   platform::SetScreenDepthProvider([] { return 32; }); // a true-colour screen: the row paths draw
   benchmark::RegisterBenchmark("MaskCopy/12MP", MaskCopy)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Repaint/1000x700of12MP/zoom1", Repaint, 1)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Repaint/1000x700of12MP/zoom10", Repaint, 10)->Unit(benchmark::kMillisecond);
   for (const TSize& size : kSizes)
     for (int32_t radius : {50, 300})
       for (int32_t tool = 0; tool < 5; ++tool)
