@@ -33,7 +33,9 @@ TWorker::~TWorker() {
 }
 
 void TWorker::RunBeside(const std::function<void()>& other, const std::function<void()>& own) {
-  if (!FStarted && !FFailed) {
+  // On a single processor the two parts would only take turns, and polling would slow both.
+  static const bool twoProcessors = std::thread::hardware_concurrency() != 1;
+  if (!FStarted && !FFailed && twoProcessors) {
     try {
       FThread = std::thread([this] { Loop(); });
       FStarted = true;

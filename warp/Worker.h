@@ -22,7 +22,8 @@ public:
   ~TWorker();
 
   // Runs `other` on the worker thread and `own` on the calling one and returns when both have
-  // finished. Without a thread (it could not be started) runs `other` and then `own` here.
+  // finished. Without a thread (a single processor, or it could not be started) runs `other` and
+  // then `own` here.
   // Not to be called from two threads at once.
   void RunBeside(const std::function<void()>& other, const std::function<void()>& own);
 
