@@ -47,13 +47,18 @@ TStepContext MakeContext(int32_t width, int32_t height, const TStepInput& in, co
 
 WARP_INLINE int32_t Clamp(int32_t v, int32_t size) { return v < 0 ? 0 : (v < size ? v : size - 1); }
 
+// The coordinate shifted by the pointer's movement d, weighted by the strength.
+WARP_INLINE int32_t ShiftedCoord(const TStepContext& k, int32_t v, int32_t d) {
+  return Trunc(Extended(v + d) * k.s + k.oneMinusS * Extended(v));
+}
+
 // Shifts one coordinate against the pointer's movement, the full shift at the centre fading
 // linearly to none at the rim; drag then relaxes 5 % towards the identity.
 WARP_INLINE int32_t SmearCoord(const TStepContext& k, int32_t v, int32_t d, int32_t home, int32_t u, int32_t size) {
-  const int32_t h = Trunc(Extended(v + d) * k.s + k.oneMinusS * Extended(v));
+  const int32_t h = ShiftedCoord(k, v, d);
   int32_t n = int32_t((int64_t(k.c - u) * h + int64_t(u) * v) / k.c);
   if (k.tool == kToolDrag) n = Trunc(Extended(n) * 0.95L + Extended(home) * 0.05L);
-  return n < 0 ? 0 : (n > size - 1 ? size - 1 : n);
+  return Clamp(n, size);
 }
 
 // A fifth of the way back to the identity, snapping to it when that step would not move.
@@ -391,15 +396,12 @@ struct TShift {
     }
     lo = from;
     table.resize(size_t(to - from + 1));
-    for (int32_t v = from; v <= to; ++v) table[size_t(v - from)] = Direct(k, v, d);
-  }
-  WARP_INLINE static int32_t Direct(const TStepContext& k, int32_t v, int32_t d) {
-    return Trunc(Extended(v + d) * k.s + k.oneMinusS * Extended(v));
+    for (int32_t v = from; v <= to; ++v) table[size_t(v - from)] = ShiftedCoord(k, v, d);
   }
   WARP_INLINE int32_t operator()(const TStepContext& k, int32_t v) const {
     if (closed) return v + (v >= firstPositive ? above : below);
     const uint32_t at = uint32_t(v - lo);
-    return at < table.size() ? table[at] : Direct(k, v, d);
+    return at < table.size() ? table[at] : ShiftedCoord(k, v, d);
   }
 };
 
@@ -425,7 +427,7 @@ WARP_INLINE void SmearEraseRows(const TStepContext& k, TMaskEntry* mask, const T
     else
       n = DivideTruncating(int64_t(c - u) * shift(k, v) + int64_t(u) * v, c, reciprocal);
     if (tool == kToolDrag) n = relax(n, home);
-    return n < 0 ? 0 : (n > size - 1 ? size - 1 : n);
+    return Clamp(n, size);
   };
   const auto row = [&](int32_t i) {
     const int32_t dy2 = (y - i) * (y - i);
