@@ -1,11 +1,11 @@
 #include "Components.h"
 
+#include "ShellControls.h"
 #include "qt_device_context.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFileDialog>
-#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -596,6 +596,7 @@ bool TSaveDialog::Execute(QWidget* parent) {
   QFileDialog::Options options = QFileDialog::DontUseNativeDialog;
   if (!OverwritePrompt) options |= QFileDialog::DontConfirmOverwrite;
   dialog.setOptions(options);
+  dialog.setIconProvider(TKindIconProvider::Shared()); // never reads files to pick icons
   dialog.setSizeGripEnabled(EnableSizing);
   if (!DefaultExt.isEmpty()) dialog.setDefaultSuffix(DefaultExt);
   if (!FileName.isEmpty()) dialog.selectFile(FileName);
@@ -605,8 +606,7 @@ bool TSaveDialog::Execute(QWidget* parent) {
 }
 
 QIcon TSystemImageList::IconFor(const QString& path) const {
-  static QFileIconProvider provider;
-  return provider.icon(QFileInfo(path));
+  return TKindIconProvider::Shared()->icon(QFileInfo(path));
 }
 
 std::string& ApplicationHelpFile() {

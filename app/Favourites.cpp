@@ -19,10 +19,6 @@ constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 constexpr char kEndOfFile = 26; // Ctrl-Z
 
-// folders.dat is a few kilobytes; a file beyond this is not a list of folders, and only its
-// beginning is read.
-constexpr std::streamsize kMaxFileBytes = 64 * 1024 * 1024;
-
 bool WriteAll(int fd, const std::string& bytes) {
   const char* p = bytes.data();
   size_t left = bytes.size();
@@ -97,7 +93,7 @@ TFolderList ReadFolders(const std::string& fileName) {
   if (!in) return {};
   std::string text;
   char chunk[65536];
-  while (in && std::streamsize(text.size()) < kMaxFileBytes) {
+  while (in) {
     in.read(chunk, sizeof chunk);
     text.append(chunk, size_t(in.gcount()));
   }
@@ -107,6 +103,12 @@ TFolderList ReadFolders(const std::string& fileName) {
 
 bool WriteFolders(const std::string& fileName, const TFolderList& folders) {
   const std::string target = ResolveTarget(fileName);
+  // A file the user made read-only keeps its contents; the rename below would replace it
+  // (also for root, who may write to any file, so the permission bits are looked at too).
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 &&
+      ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
+    return false;
   std::string tempName;
   const int fd = CreateTempBeside(target, tempName);
   if (fd < 0) return false;

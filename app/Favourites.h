@@ -18,11 +18,12 @@ TFolderList ParseFolders(std::string_view text);
 // Every entry followed by CR LF.
 std::string FormatFolders(const TFolderList& folders);
 
-// Reads the file; a file that cannot be opened or read gives an empty list.
+// Reads the whole file, of any length; a file that cannot be opened or read gives an empty list.
 TFolderList ReadFolders(const std::string& fileName);
 
 // Writes the list to a fresh file beside fileName and renames it over fileName, so that the
-// old file stays whole when anything fails. Returns false on failure (nothing is left behind).
+// old file stays whole when anything fails. A read-only file is left as it is. Returns false on
+// failure (nothing is left behind).
 bool WriteFolders(const std::string& fileName, const TFolderList& folders);
 
 // Index of the last entry equal to folder byte for byte, or -1.

@@ -3,7 +3,9 @@
 #include "MainLoading.h"
 
 #include "Favourites.h"
+#include "FileDrop.h"
 #include "MainUnit.h"
+#include "ProgramFolders.h"
 #include "ShellControls.h"
 
 #include "StretchDraw.h"
@@ -13,7 +15,9 @@
 #include <QAbstractScrollArea>
 #include <QByteArray>
 #include <QEvent>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QListWidget>
@@ -26,6 +30,8 @@
 #include <limits>
 #include <new>
 #include <vector>
+
+#include <sys/stat.h>
 
 // ---------------------------------------------------------------------------------------------
 // Arithmetic and replaceable pieces
@@ -118,6 +124,22 @@ std::string ErrorTextOf(const TDib& record) {
   const char* text = DibErrorText(&record);
   const size_t room = sizeof(TDib) - size_t(text - reinterpret_cast<const char*>(&record));
   return std::string(text, strnlen(text, room));
+}
+
+std::string Quoted(const std::string& name) { return "\xE2\x80\x9E" + name + "\xE2\x80\x9C"; }
+
+// Why a path cannot be opened as a picture without reading it, or empty. Only the kind of the
+// file is looked at (stat never blocks on a pipe or device); a path that cannot be looked at
+// is left to the imaging library, which names the reason.
+std::string RefusedKind(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  const char* kind = S_ISDIR(st.st_mode)    ? "ein Ordner"
+                     : S_ISFIFO(st.st_mode) ? "eine benannte Pipe"
+                     : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "eine Gerätedatei"
+                     : S_ISSOCK(st.st_mode) ? "ein Socket"
+                                            : "keine gewöhnliche Datei";
+  return Quoted(path) + " ist " + kind + " und kann nicht als Bild geöffnet werden.";
 }
 
 QString TwoDecimals(long double v) {
@@ -250,6 +272,8 @@ void TMainForm::BuildPageMotivLaden(QWidget* page) {
 
   Splitter2 = new comp::TSplitter(page, TAlign::Left, 3);
 
+  new TFileDrop(this, [this](const QString& path) { OpenFromOutside(path); });
+
   Panel12 = TPanel::Plain(page);
   Align(Panel12, TAlign::Client);
   Panel13 = new TPanel(Panel12);
@@ -283,8 +307,9 @@ void TMainForm::FormCreateFilter() {
 }
 
 void TMainForm::FormCreateFolders() {
-  JamShellTree1->SetSelectedFolder(Wide(FProgramDir));
-  for (const std::string& folder : favourites::ReadFolders(FProgramDir + "folders.dat"))
+  JamShellTree1->SetSelectedFolder(folders::StartFolder(FProgramDir));
+  FFavouritesFile = folders::FavouritesFolder(FProgramDir) + "folders.dat";
+  for (const std::string& folder : favourites::ReadFolders(FFavouritesFile))
     PrefListBox->addItem(FavouriteItem(folder));
 }
 
@@ -320,17 +345,25 @@ void TMainForm::JamShellList1KeyPress(QObject* Sender, char& Key) {
 
 void TMainForm::openfilenow(const std::string& FileName) {
   TDib record{};
-  loading::CallOpenDib(&record, FileName.c_str(), 0, static_cast<platform::HWND>(this));
-  if (record.Bits != nullptr) {
-    PictureLoaded(record);
-    return;
+  const std::string refused = RefusedKind(FileName);
+  if (refused.empty()) {
+    loading::CallOpenDib(&record, FileName.c_str(), 0, static_cast<platform::HWND>(this));
+    if (record.Bits != nullptr) {
+      FPicturePath = FileName;
+      PictureLoaded(record);
+      return;
+    }
   }
-  const std::string message = ErrorTextOf(record);
+  const std::string message = refused.empty() ? ErrorTextOf(record) : refused;
   const std::string failure = "Fehler: Die Datei " + FileName + " konnte nicht geladen werden!";
-  if (CharacterCount(message.c_str()) >= 6)
+  // The message text names the file itself: window managers cut long titles.
+  if (CharacterCount(message.c_str()) < 6)
+    platform::MessageBox(this, failure, "Fehler", platform::MB_OK);
+  else if (message.find(FileName) != std::string::npos)
     platform::MessageBox(this, message, failure, platform::MB_OK);
   else
-    platform::MessageBox(this, failure, "Fehler", platform::MB_OK);
+    platform::MessageBox(this, "Die Datei " + Quoted(FileName) + " konnte nicht geladen werden.\n" + message, "Fehler",
+                         platform::MB_OK);
 }
 
 // The mask for the current picture, within the limit and without throwing. False (FMask null)
@@ -412,7 +445,7 @@ void TMainForm::AddToPrefFolders(const std::string& Folder) {
   if (found >= 0) delete PrefListBox->takeItem(found);
   PrefListBox->insertItem(0, FavouriteItem(Folder));
   // A failed write keeps the former file; the list on screen is updated all the same.
-  favourites::WriteFolders(FProgramDir + "folders.dat", FavouritesOf(*PrefListBox));
+  favourites::WriteFolders(FFavouritesFile, FavouritesOf(*PrefListBox));
 }
 
 void TMainForm::PrefListBoxDblClick(QObject*) {
@@ -426,4 +459,25 @@ void TMainForm::PrefListBoxDblClick(QObject*) {
 
 void TMainForm::PrefListBoxKeyPress(QObject*, char& Key) {
   if (Key == kEnter) PrefListBoxDblClick(this);
+}
+
+void TMainForm::OpenFromOutside(const QString& Path) {
+  const QFileInfo info(QDir::cleanPath(QFileInfo(Path).absoluteFilePath()));
+  if (info.isDir()) {
+    JamShellTree1->SetSelectedFolder(info.filePath());
+    PageControl2->setCurrentIndex(0);
+    return;
+  }
+  if (!info.exists() && !info.isSymLink()) {
+    openfilenow(Narrow(info.filePath())); // the library names the missing file
+    return;
+  }
+  // As the file list does it: the tree shows the file's folder, the folder becomes a favourite
+  // whether or not the picture opened, and the editing page is shown.
+  JamShellTree1->SetSelectedFolder(info.path());
+  std::string folder = Narrow(info.path());
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  openfilenow(Narrow(info.filePath()));
+  AddToPrefFolders(folder);
+  PageControl2->setCurrentIndex(1);
 }

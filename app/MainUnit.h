@@ -136,6 +136,8 @@ public:
   warp::TRect FProgressRect; // panel 1 of StatusBar1 as last drawn; all zero until then
   int32_t FProgress = 0;     // progress percentage
   std::string FProgramDir;   // ends in "/"
+  std::string FFavouritesFile; // folders.dat: in FProgramDir or the user's data folder
+  std::string FPicturePath;    // the picture being edited; empty for the blank start picture
   bool FResultDragging = false;
   int32_t FResultDragX = 0, FResultDragY = 0;
 
@@ -162,6 +164,9 @@ public:
   void AddToPrefFolders(const std::string& Folder);
   void PrefListBoxDblClick(QObject* Sender);
   void PrefListBoxKeyPress(QObject* Sender, char& Key);
+  // A picture or folder named on the command line or dropped on the window: a file opens as a
+  // double click in the file list opens it, a folder is shown on page "Motiv laden".
+  void OpenFromOutside(const QString& Path);
 
   // --- about, save and print (app/MainDialogs.cpp) -------------------------------------------
   void ueberbtnClick(QObject* Sender);

@@ -12,7 +12,37 @@ std::string Lower(std::string s) {
   return s;
 }
 
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Position of the extension's dot in a base name, or npos; a leading dot starts a hidden name.
+size_t ExtensionDot(const std::string& base) {
+  const size_t dot = base.find_last_of('.');
+  return dot == 0 ? std::string::npos : dot;
+}
+
 } // namespace
+
+std::string ProposedSaveName(const std::string& PicturePath) {
+  const std::string base = BaseName(PicturePath);
+  if (base.empty()) return "Ergebnis.png";
+  const size_t dot = ExtensionDot(base);
+  const std::string stem = base.substr(0, dot);
+  std::string ext = dot == std::string::npos ? std::string() : Lower(base.substr(dot + 1));
+  if (std::find(std::begin(kKnown), std::end(kKnown), ext) == std::end(kKnown)) ext = "png";
+  else ext = base.substr(dot + 1); // as the user wrote it
+  return stem + "-verformt." + ext;
+}
+
+std::string PdfFileName(const std::string& Chosen) {
+  const std::string base = BaseName(Chosen);
+  const size_t dot = ExtensionDot(base);
+  if (dot == std::string::npos) return Chosen + ".pdf";
+  if (dot + 1 == base.size()) return Chosen + "pdf";
+  return Chosen;
+}
 
 bool SaveTargetName(const std::string& Chosen, std::string& Target, std::string& Message) {
   const size_t slash = Chosen.find_last_of('/');
@@ -40,12 +70,12 @@ bool SaveTargetName(const std::string& Chosen, std::string& Target, std::string&
 
 bool SaveResultDib(const TDib& Dib, const std::string& Target, std::string& Message) {
   if (Dib.Bits == nullptr || Dib.Info == nullptr) {
-    Message = "Die Datei \"" + Target + "\" konnte nicht gespeichert werden:\nEs ist kein Bild vorhanden.";
+    Message = "Die Datei \xE2\x80\x9E" + Target + "\xE2\x80\x9C konnte nicht gespeichert werden: Es ist kein Bild vorhanden.";
     return false;
   }
-  char error[512] = {0};
+  char error[1024] = {0};
   if (SaveDib(Dib, Target.c_str(), error, sizeof error) == 1) return true;
-  const std::string reason = error[0] != '\0' ? error : "unbekannter Fehler";
-  Message = "Die Datei \"" + Target + "\" konnte nicht gespeichert werden:\n" + reason;
+  // The library's text names the file and the reason.
+  Message = error[0] != '\0' ? error : "Die Datei \xE2\x80\x9E" + Target + "\xE2\x80\x9C konnte nicht gespeichert werden.";
   return false;
 }

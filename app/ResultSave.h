@@ -11,7 +11,16 @@
 // naming the types that can be written.
 bool SaveTargetName(const std::string& Chosen, std::string& Target, std::string& Message);
 
+// The name the save dialog proposes for a result of the picture at PicturePath: its name with
+// "-verformt" before the extension, which stays when it can be written and becomes ".png"
+// otherwise ("foto.gif" gives "foto-verformt.png"). Without a picture: "Ergebnis.png".
+std::string ProposedSaveName(const std::string& PicturePath);
+
+// Name the user chose for a printout to a PDF file, with ".pdf" appended when it has no
+// extension.
+std::string PdfFileName(const std::string& Chosen);
+
 // Writes the picture to Target through the imaging library (a temporary file beside it,
-// renamed over it only when complete). False with a German message naming the file and the
+// renamed over it only when complete). False with a German message naming the file once and the
 // reason when that fails.
 bool SaveResultDib(const TDib& Dib, const std::string& Target, std::string& Message);

@@ -1,11 +1,13 @@
 #include "ShellControls.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -29,7 +31,49 @@ QString ExistingFolder(const QString& path) {
 
 // ---------------------------------------------------------------------------------------------
 
+// The icons are made here, on the GUI thread; the model's gatherer thread only copies them.
+TKindIconProvider::TKindIconProvider() {
+  setOptions(DontUseCustomDirectoryIcons);
+  QStyle* style = QApplication::style();
+  FFolder = style->standardIcon(QStyle::SP_DirIcon);
+  FFile = style->standardIcon(QStyle::SP_FileIcon);
+  FLink = style->standardIcon(QStyle::SP_FileLinkIcon);
+  FDrive = style->standardIcon(QStyle::SP_DriveHDIcon);
+  FComputer = style->standardIcon(QStyle::SP_ComputerIcon);
+}
+
+QIcon TKindIconProvider::icon(IconType type) const {
+  switch (type) {
+  case Computer: return FComputer;
+  case Drive: return FDrive;
+  case Folder: return FFolder;
+  default: return FFile;
+  }
+}
+
+QIcon TKindIconProvider::icon(const QFileInfo& info) const {
+  if (info.isRoot()) return FDrive;
+  if (info.isDir()) return FFolder;
+  if (info.isSymLink()) return FLink;
+  return FFile;
+}
+
+QString TKindIconProvider::type(const QFileInfo& info) const {
+  if (info.isDir()) return QStringLiteral("Dateiordner");
+  const QString suffix = info.suffix();
+  return suffix.isEmpty() ? QStringLiteral("Datei") : suffix.toUpper() + QStringLiteral("-Datei");
+}
+
+TKindIconProvider* TKindIconProvider::Shared() {
+  static TKindIconProvider* const provider = new TKindIconProvider; // lives as long as the program
+  return provider;
+}
+
+// ---------------------------------------------------------------------------------------------
+
 TShellModel::TShellModel(QObject* parent) : QFileSystemModel(parent) {
+  setIconProvider(TKindIconProvider::Shared());
+  setOption(DontUseCustomDirectoryIcons);
   setReadOnly(true);
 }
 
@@ -47,11 +91,8 @@ QVariant TShellModel::headerData(int section, Qt::Orientation orientation, int r
 }
 
 QVariant TShellModel::data(const QModelIndex& index, int role) const {
-  if (index.isValid() && index.column() == 2 && role == Qt::DisplayRole) {
-    if (isDir(index)) return QStringLiteral("Dateiordner");
-    const QString suffix = fileInfo(index).suffix();
-    return suffix.isEmpty() ? QStringLiteral("Datei") : suffix.toUpper() + QStringLiteral("-Datei");
-  }
+  if (index.isValid() && index.column() == 2 && role == Qt::DisplayRole)
+    return TKindIconProvider::Shared()->type(fileInfo(index));
   return QFileSystemModel::data(index, role);
 }
 

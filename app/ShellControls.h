@@ -3,8 +3,10 @@
 // and the file-type box whose masks narrow the list. All built on Qt's file-system model.
 #pragma once
 
+#include <QAbstractFileIconProvider>
 #include <QComboBox>
 #include <QFileSystemModel>
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 #include <QTreeView>
@@ -12,6 +14,23 @@
 #include <functional>
 #include <optional>
 #include <vector>
+
+// Icons and type names from the kind of an entry (folder, file, link, drive) and its name's
+// extension only. It never opens a file: reading contents to guess a type blocks on FIFOs,
+// devices, /proc files and slow mounts. Safe to use from the model's background thread.
+class TKindIconProvider : public QAbstractFileIconProvider {
+public:
+  TKindIconProvider();
+  QIcon icon(IconType type) const override;
+  QIcon icon(const QFileInfo& info) const override;
+  QString type(const QFileInfo& info) const override;
+
+  // One provider for every file view of the program (made on first use, on the GUI thread).
+  static TKindIconProvider* Shared();
+
+private:
+  QIcon FFolder, FFile, FLink, FDrive, FComputer;
+};
 
 // The file-system model with German column titles and type names.
 class TShellModel : public QFileSystemModel {

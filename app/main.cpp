@@ -1,9 +1,11 @@
-// Program start: the application object, the main window and the message loop.
+// Program start: the application object, the command line, the main window and the message loop.
+#include "CommandLine.h"
 #include "MainUnit.h"
 
 #include "qt_platform.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +34,16 @@ int main(int argc, char** argv) {
   platform::MarkUiThread();
   platform::qt::InstallQtPlatform();
 
+  const TCommandLine commandLine = ParseCommandLine(QApplication::arguments());
+  if (!commandLine.Ok) {
+    std::fprintf(stderr, "morphane: %s\n", commandLine.Error.toLocal8Bit().constData());
+    return 2;
+  }
+
   TMainForm form;
   form.show();
+  // Opened from the running message loop, so that a message box has the shown window as owner.
+  if (!commandLine.Path.isEmpty())
+    QTimer::singleShot(0, &form, [&form, path = commandLine.Path] { form.OpenFromOutside(path); });
   return app.exec();
 }

@@ -51,8 +51,13 @@ inline uint8_t* DibRowFromTop(const TDib& dib, int32_t rowFromTop) {
   return DibRow(dib, dib.Info->bmiHeader.biHeight - 1 - rowFromTop);
 }
 
+// A message cut to at most `room` bytes. When it is too long, the first quoted name in it
+// ("\u201E...\u201C") is shortened in its middle with "\u2026", so the reason after the name stays;
+// only when that is not enough is the end cut. Never cuts inside a UTF-8 sequence.
+std::string FitErrorText(const std::string& message, size_t room);
+
 // Marks a record as failed: releases what it refers to, clears Info, Memory and Bits and stores
-// the message (cut to fit) where the error text belongs.
+// the message (fitted with FitErrorText) where the error text belongs.
 void FailDib(TDib& dib, const std::string& message);
 
 // Decoders: read a whole file image from memory into `out` (uninitialised on entry; DecodeAny
@@ -72,5 +77,10 @@ bool WriteBmp(const TDib& dib, std::FILE* file, std::string& error);
 bool WritePng(const TDib& dib, std::FILE* file, std::string& error);
 bool WriteJpeg(const TDib& dib, std::FILE* file, int quality, std::string& error);
 bool WriteTiff(const TDib& dib, std::FILE* file, std::string& error);
+
+// The flush of a saved file to the disk; tests replace it to make a full disk. Returns the
+// previous function; nullptr restores fsync.
+using SyncFunction = int (*)(int fd);
+SyncFunction SetSaveSyncFunction(SyncFunction f);
 
 } // namespace velbrik

@@ -119,18 +119,38 @@ void SetDibColour(TDib& dib, int index, uint8_t red, uint8_t green, uint8_t blue
 
 void FinishPalette(TDib& dib) { makePalette(dib); }
 
+std::string FitErrorText(const std::string& message, size_t room) {
+  if (message.size() <= room) return message;
+  const auto continues = [](char c) { return (uint8_t(c) & 0xC0) == 0x80; };
+  static const std::string open = "\xE2\x80\x9E", close = "\xE2\x80\x9C", ellipsis = "\xE2\x80\xA6";
+  const size_t start = message.find(open);
+  const size_t end = start == std::string::npos ? start : message.find(close, start + open.size());
+  if (end != std::string::npos) {
+    const size_t nameBegin = start + open.size();
+    const size_t excess = message.size() - room + ellipsis.size();
+    if (end - nameBegin > excess) {
+      // Keep the name's beginning and end (the file's own name), in equal parts.
+      const size_t keep = end - nameBegin - excess;
+      size_t headEnd = nameBegin + keep / 2;
+      while (headEnd > nameBegin && continues(message[headEnd])) --headEnd;
+      size_t tailBegin = end - (keep - keep / 2);
+      while (tailBegin < end && continues(message[tailBegin])) ++tailBegin;
+      return message.substr(0, headEnd) + ellipsis + message.substr(tailBegin);
+    }
+  }
+  size_t n = room;
+  while (n > 0 && continues(message[n])) --n;
+  return message.substr(0, n);
+}
+
 void FailDib(TDib& dib, const std::string& message) {
   if (dib.Memory != nullptr) deldib(dib);
   std::memset(&dib, 0, sizeof dib);
   // Kept inside LogPal's entries, so that no pointer field of the record holds text.
   char* text = reinterpret_cast<char*>(dib.LogPal.palPalEntry);
-  const size_t room = sizeof dib.LogPal.palPalEntry - 1;
-  size_t n = std::min(room, message.size());
-  // A cut message must not end inside a UTF-8 sequence.
-  if (n < message.size())
-    while (n > 0 && (uint8_t(message[n]) & 0xC0) == 0x80) --n;
-  std::memcpy(text, message.data(), n);
-  text[n] = '\0';
+  const std::string fitted = FitErrorText(message, sizeof dib.LogPal.palPalEntry - 1);
+  std::memcpy(text, fitted.data(), fitted.size());
+  text[fitted.size()] = '\0';
 }
 
 } // namespace velbrik

@@ -41,6 +41,11 @@ Format formatOf(const std::string& ext) {
   return Format::Unknown;
 }
 
+SyncFunction& syncFunction() {
+  static SyncFunction f = ::fsync;
+  return f;
+}
+
 std::string writeReason(int err) {
   switch (err) {
   case EACCES:
@@ -97,7 +102,7 @@ bool writeTemporary(int fd, Format format, const TDib& dib, std::string& reason)
   bool ok = encode(format, dib, file, error);
   int err = errno;
   if (ok && std::fflush(file) != 0) ok = false, err = errno;
-  if (ok && ::fsync(::fileno(file)) != 0) ok = false, err = errno;
+  if (ok && syncFunction()(::fileno(file)) != 0) ok = false, err = errno;
   const bool hadError = std::ferror(file) != 0;
   if (std::fclose(file) != 0 && ok) ok = false, err = errno;
   if (ok) return true;
@@ -153,7 +158,13 @@ bool save(const TDib& dib, const std::string& path, std::string& error) {
                      "." + base + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
-    error = failed + writeReason(errno);
+    const int err = errno;
+    struct stat folderStat {};
+    // Some folders exist but take no new files (/proc, /sys): creating one says ENOENT there.
+    if (err == ENOENT && ::stat(folder.c_str(), &folderStat) == 0 && S_ISDIR(folderStat.st_mode))
+      error = failed + "In diesem Ordner können keine Dateien angelegt werden.";
+    else
+      error = failed + writeReason(err);
     return false;
   }
   (void)::fchmod(fd, fileMode(path));
@@ -174,6 +185,13 @@ bool save(const TDib& dib, const std::string& path, std::string& error) {
 }
 
 } // namespace
+
+SyncFunction SetSaveSyncFunction(SyncFunction f) {
+  const SyncFunction previous = syncFunction();
+  syncFunction() = f != nullptr ? f : ::fsync;
+  return previous;
+}
+
 } // namespace velbrik
 
 extern "C" int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize) {
@@ -184,11 +202,9 @@ extern "C" int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t e
   else
     ok = velbrik::save(dib, path, error);
   if (errorText != nullptr && errorTextSize > 0) {
-    size_t n = ok ? 0 : std::min(error.size(), errorTextSize - 1);
-    if (n < error.size())
-      while (n > 0 && (uint8_t(error[n]) & 0xC0) == 0x80) --n; // never cut a UTF-8 sequence
-    std::memcpy(errorText, error.data(), n);
-    errorText[n] = '\0';
+    const std::string fitted = ok ? std::string() : velbrik::FitErrorText(error, errorTextSize - 1);
+    std::memcpy(errorText, fitted.data(), fitted.size());
+    errorText[fitted.size()] = '\0';
   }
   return ok ? 1 : 0;
 }

@@ -3,7 +3,9 @@
 
 #include "Components.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSettings>
 
 #include <csignal>
 #include <cstdlib>
@@ -32,6 +34,7 @@ class SaveTest : public WindowTest {
 protected:
   void SetUp() override {
     WindowTest::SetUp();
+    QSettings(QStringLiteral("morphane"), QStringLiteral("morphane")).clear();
     make(false);
     // A pattern in the result: every pixel different.
     TDib& r = form->FResultDib;
@@ -44,6 +47,7 @@ protected:
       }
     comp::TSaveDialog::ExecuteHandler() = [this](comp::TSaveDialog& d) {
       initialDir = d.InitialDir;
+      proposed = d.FileName;
       if (answerName.isEmpty()) return false;
       d.FileName = answerName;
       return true;
@@ -79,14 +83,30 @@ protected:
     return worst;
   }
   QString answerName;
-  QString initialDir;
+  QString initialDir, proposed;
 };
 
-TEST_F(SaveTest, EveryFormatIsReadBackAndTheDialogStartsInTheProgramFolder) {
-  for (const char* name : {"a.bmp", "a.png", "a.tif", "a.tiff"}) {
+TEST(SaveName, ProposedFromThePictureAndPdfGetsItsExtension) {
+  EXPECT_EQ(ProposedSaveName(""), "Ergebnis.png");
+  EXPECT_EQ(ProposedSaveName("/bilder/foto.JPG"), "foto-verformt.JPG");
+  EXPECT_EQ(ProposedSaveName("/bilder/anim.gif"), "anim-verformt.png"); // GIF cannot be written
+  EXPECT_EQ(ProposedSaveName("/bilder.v2/.versteckt"), ".versteckt-verformt.png");
+  EXPECT_EQ(PdfFileName("/tmp/print1"), "/tmp/print1.pdf");
+  EXPECT_EQ(PdfFileName("/tmp.d/druck."), "/tmp.d/druck.pdf");
+  EXPECT_EQ(PdfFileName("/tmp/druck.PDF"), "/tmp/druck.PDF");
+}
+
+TEST_F(SaveTest, EveryFormatIsReadBackAndTheDialogStartsWhereTheUserIs) {
+  answerName = path("a.bmp");
+  form->BitBtn1Click(nullptr);
+  EXPECT_EQ(Difference(path("a.bmp")), 0);
+  EXPECT_EQ(initialDir, QDir::homePath()); // no picture yet, nothing saved before
+  EXPECT_EQ(proposed, "Ergebnis.png");
+  for (const char* name : {"a.png", "a.tif", "a.tiff"}) {
     answerName = path(name);
     form->BitBtn1Click(nullptr);
     EXPECT_EQ(Difference(path(name)), 0) << name;
+    EXPECT_EQ(initialDir, dir.path()); // the folder saved to last
   }
   answerName = path("a.jpg");
   form->BitBtn1Click(nullptr);
@@ -94,7 +114,21 @@ TEST_F(SaveTest, EveryFormatIsReadBackAndTheDialogStartsInTheProgramFolder) {
   Difference(path("a.jpg"), &mean);
   EXPECT_LT(mean, 4.0); // lossy, but the same picture
   EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(initialDir.toStdString(), form->FProgramDir);
+
+  // A new window (the next run) remembers the folder; without it, a loaded picture's folder
+  // is where the dialog starts, with a name made from the picture's.
+  QTemporaryDir pictures;
+  const QString picture = pictures.path() + "/portrait.png";
+  ASSERT_EQ(SaveDib(form->FResultDib, picture.toLocal8Bit().constData(), nullptr, 0), 1);
+  make(false);
+  form->openfilenow(picture.toStdString());
+  answerName.clear();
+  form->BitBtn1Click(nullptr);
+  EXPECT_EQ(initialDir, dir.path());
+  EXPECT_EQ(proposed, "portrait-verformt.png");
+  QSettings(QStringLiteral("morphane"), QStringLiteral("morphane")).clear();
+  form->BitBtn1Click(nullptr);
+  EXPECT_EQ(initialDir, pictures.path());
 }
 
 TEST_F(SaveTest, NameWithoutExtensionIsSavedAsBmpAfterAskingAboutAnExistingFile) {
@@ -145,7 +179,11 @@ TEST_F(SaveTest, FailedWriteNamesTheFileAndLeavesTheOldOneWhole) {
   setrlimit(RLIMIT_FSIZE, &saved);
 
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(boxes[0].text.find("alt.bmp"), std::string::npos);
+  // The file once, and one sentence: the library's text is not wrapped in a second one.
+  const std::string file = path("alt.bmp").toStdString();
+  EXPECT_EQ(boxes[0].text.find(file), boxes[0].text.rfind(file)) << boxes[0].text;
+  EXPECT_EQ(boxes[0].text.find("gespeichert"), boxes[0].text.rfind("gespeichert")) << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find("zu groß"), std::string::npos) << boxes[0].text;
   EXPECT_EQ(boxes[0].flags & 0xF0, platform::MB_ICONERROR);
   QFile f(path("alt.bmp"));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
