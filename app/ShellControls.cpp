@@ -136,8 +136,9 @@ void TJamShellTree::currentChanged(const QModelIndex& current, const QModelIndex
 // ---------------------------------------------------------------------------------------------
 
 TJamShellList::TJamShellList(QWidget* parent) : QTreeView(parent), FModel(new TShellModel(this)) {
-  // Folders pass the name filter whatever the masks say (AllDirs).
-  FModel->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
+  // Folders pass the name filter whatever the masks say (AllDirs). Pipes, devices and sockets
+  // are shown too (System): opening one is refused with a message.
+  FModel->setFilter(QDir::AllDirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot);
   FModel->setNameFilterDisables(false);
   FModel->setReadOnly(false); // names can be edited in place with F2
   setModel(FModel);

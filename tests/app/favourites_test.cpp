@@ -177,4 +177,20 @@ TEST(FavouritesFile, FailedWritesKeepTheOldFile) {
   EXPECT_FALSE(written);
   EXPECT_EQ(Slurp(name), "/old one/\r\n/old two/\r\n");
   EXPECT_EQ(FilesIn(folder), 1u);
+
+  // A file the user made read-only stays as it is, also for root.
+  std::filesystem::permissions(name, std::filesystem::perms::owner_read);
+  EXPECT_FALSE(favourites::WriteFolders(name, {"/a/"}));
+  EXPECT_EQ(Slurp(name), "/old one/\r\n/old two/\r\n");
+  EXPECT_EQ(FilesIn(folder), 1u);
+}
+
+TEST(FavouritesFile, AListOfAnyLengthIsReadWhole) {
+  QTemporaryDir dir;
+  const std::string name = dir.path().toStdString() + "/folders.dat";
+  Spit(name, std::string(70 << 20, 'x') + "\r\n/last/\r\n"); // beyond any buffer size
+  const TFolderList read = favourites::ReadFolders(name);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[0].size(), size_t(70 << 20));
+  EXPECT_EQ(read[1], "/last/");
 }

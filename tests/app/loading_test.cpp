@@ -2,6 +2,7 @@
 // the preview, the failure messages and the favourite folders.
 #include "window_fixture.h"
 
+#include "CommandLine.h"
 #include "MainLoading.h"
 #include "ShellControls.h"
 
@@ -9,6 +10,9 @@
 #include <QFile>
 #include <QImage>
 #include <QListWidget>
+#include <QMimeData>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QScrollBar>
 #include <QTabWidget>
 
@@ -559,4 +563,76 @@ TEST_F(LoadingTest, ChoosingAFavouriteTurnsTheTree) {
   }
   EXPECT_EQ(list->count(), 4);
   EXPECT_EQ(list->item(0)->text(), picDir + "/"); // choosing does not reorder
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening from outside the window, and where an installed copy keeps its favourites
+
+TEST(CommandLine, OnePictureOrFolderAtMost) {
+  EXPECT_TRUE(ParseCommandLine({"morphane"}).Ok);
+  EXPECT_TRUE(ParseCommandLine({"morphane"}).Path.isEmpty());
+  EXPECT_EQ(ParseCommandLine({"morphane", "/bilder/a b.png"}).Path, "/bilder/a b.png");
+  EXPECT_EQ(ParseCommandLine({"morphane", "--", "-seltsam.png"}).Path, "-seltsam.png");
+  const TCommandLine two = ParseCommandLine({"morphane", "a.png", "b.png"});
+  EXPECT_FALSE(two.Ok);
+  EXPECT_FALSE(two.Error.isEmpty());
+  EXPECT_FALSE(ParseCommandLine({"morphane", "--gibtsnicht"}).Ok);
+}
+
+TEST_F(LoadingTest, FileOrFolderFromOutsideOpensAsTheFileListDoes) {
+  Write("rot.bmp", Solid24(6, 4, 0xFF0000));
+  ASSERT_TRUE(QDir(picDir).mkdir("unter"));
+  make();
+  form->OpenFromOutside(picDir + "/unter");
+  EXPECT_EQ(form->JamShellTree1->SelectedFolder(), picDir + "/unter");
+  EXPECT_EQ(form->PageControl2->currentIndex(), 0);
+  EXPECT_EQ(form->PrefListBox->count(), 0);
+
+  form->OpenFromOutside(picDir + "/unter/../rot.bmp");
+  EXPECT_EQ(DibWidth(form->FSourceDib), 6);
+  EXPECT_EQ(form->JamShellTree1->SelectedFolder(), picDir);
+  EXPECT_EQ(Favourites(), QStringList{picDir + "/"});
+  EXPECT_EQ(form->PageControl2->currentIndex(), 1);
+  EXPECT_TRUE(boxes.empty());
+
+  // Dropped on the window from a file manager: the same way, once the drop has ended.
+  Write("blau.bmp", Solid24(3, 5, 0x0000FF));
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(picDir + "/blau.bmp")});
+  const QPointF at(100, 100);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return DibWidth(form->FSourceDib) == 3; }, 2000));
+  // Two files at once are not taken.
+  data.setUrls({QUrl::fromLocalFile(picDir + "/blau.bmp"), QUrl::fromLocalFile(picDir + "/rot.bmp")});
+  QDragEnterEvent two(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(form.get(), &two);
+  EXPECT_FALSE(two.isAccepted());
+
+  // A file that is not there: the message names it and nothing else changes.
+  form->OpenFromOutside(picDir + "/fehlt.png");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find(picFolder() + "fehlt.png"), std::string::npos) << boxes[0].text;
+  EXPECT_EQ(Favourites(), QStringList{picDir + "/"});
+}
+
+TEST_F(LoadingTest, InstalledCopyKeepsFavouritesInTheUserDataFolder) {
+  // The layout of an installation: bin/morphane beside share/applications/morphane.desktop.
+  ASSERT_TRUE(QDir(dir.path()).mkpath("usr/bin"));
+  ASSERT_TRUE(QDir(dir.path()).mkpath("usr/share/applications"));
+  QFile(dir.path() + "/usr/share/applications/morphane.desktop").open(QIODevice::WriteOnly);
+  const std::string program = (dir.path() + "/usr/bin/morphane").toStdString();
+  form = std::make_unique<TMainForm>(program);
+  EXPECT_EQ(form->JamShellTree1->SelectedFolder(), QDir::homePath());
+  form->AddToPrefFolders("/bilder/");
+  const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  EXPECT_EQ(Slurp((data + "/morphane/folders.dat").toStdString()), "/bilder/\r\n");
+  EXPECT_FALSE(QFile::exists(dir.path() + "/usr/bin/folders.dat"));
+  form = std::make_unique<TMainForm>(program); // the next start
+  EXPECT_EQ(Favourites(), QStringList{"/bilder/"});
+  QFile::remove(data + "/morphane/folders.dat");
 }
