@@ -1,5 +1,6 @@
 // Program start: the application object, the main window and the message loop.
 #include "MainUnit.h"
+#include "StdinDriver.h"
 
 #include "qt_platform.h"
 
@@ -34,5 +35,6 @@ int main(int argc, char** argv) {
 
   TMainForm form;
   form.show();
+  StartStdinDriverIfAsked(form);
   return app.exec();
 }
