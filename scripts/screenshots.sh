@@ -15,7 +15,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-images=$root/docs/images
 
 if [ "${1:-}" != "--inside" ]; then
   if [ ! -f build/release/CMakeCache.txt ]; then
@@ -26,6 +25,8 @@ if [ "${1:-}" != "--inside" ]; then
   work=$(mktemp -d "${TMPDIR:-/tmp}/morphane-shots.XXXXXX")
   trap 'rm -rf "$work"' EXIT
   cmake --install build/release --prefix "$work/usr-local" >/dev/null
+  # Everything is made in the work folder and replaces docs/images/ only when all succeeded.
+  images=$work/images
   mkdir -p "$images"
 
   build/release/resources/morphane_portrait "$images/portrait.png"
@@ -50,11 +51,25 @@ if [ "${1:-}" != "--inside" ]; then
     echo "screenshots.sh: no private mount namespace here; the file browser shows temporary paths" >&2
     MORPHANE_SHOTS_PLAIN=1 "$0" --inside
   fi
-  exit 0
+
+  rm -f docs/images/*.png
+  mkdir -p docs/images
+  cp "$images"/*.png docs/images/
+  # Every picture the guide and the README show must be one this run made.
+  missing=0
+  for link in $(grep -ohE '(docs/)?images/[A-Za-z0-9._-]+\.png' README.md docs/*.md | sort -u); do
+    if [ ! -f "docs/images/${link##*/}" ]; then
+      echo "screenshots.sh: ${link} is shown but was not made" >&2
+      missing=1
+    fi
+  done
+  echo "screenshots.sh: $(ls docs/images/*.png | wc -l) pictures in docs/images/"
+  exit $missing
 fi
 
 # --- inside: the fixed world, Xvfb, openbox and the program ---------------------------------
 work=$MORPHANE_SHOTS_WORK
+images=$work/images
 if [ -z "${MORPHANE_SHOTS_PLAIN:-}" ]; then
   mount -t tmpfs tmpfs /home
   mkdir -p /home/anna
@@ -121,7 +136,6 @@ run_session() {
       import -window "$id" "$work/shot-$n.ppm"
       if [ -n "$previous" ] && cmp -s "$previous" "$work/shot-$n.ppm"; then
         convert "$work/shot-$n.ppm" -strip -define png:exclude-chunks=date,time "$images/$1.png"
-        echo "wrote docs/images/$1.png"
         return 0
       fi
       previous=$work/shot-$n.ppm
