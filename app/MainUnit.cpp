@@ -326,7 +326,8 @@ void TMainForm::FormCreate(QObject*) {
   AllocMask(); // 320 x 200 entries of 8 bytes
   FZoomNum = 1;
   FZoomDen = 1;
-  PaintBox1->resize(DibWidth(FSourceDib) * FZoomNum / FZoomDen, DibHeight(FSourceDib) * FZoomNum / FZoomDen);
+  // A picture newdib could not create has no header: the view is then empty.
+  PaintBox1->resize(PictureWidth() * FZoomNum / FZoomDen, PictureHeight() * FZoomNum / FZoomDen);
   InitMask();
   renderdi();
 
