@@ -1,10 +1,11 @@
 // Program start: the application object, the command line, the main window and the message loop.
+#include "Application.h"
 #include "CommandLine.h"
 #include "MainUnit.h"
+#include "StdinDriver.h"
 
 #include "qt_platform.h"
 
-#include <QApplication>
 #include <QTimer>
 
 #include <cstdio>
@@ -28,9 +29,7 @@ int main(int argc, char** argv) {
                          "(DISPLAY oder WAYLAND_DISPLAY ist nicht gesetzt).\n");
     return 1;
   }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Morphane 2.0");
-  QApplication::setApplicationDisplayName("Morphane 2.0");
+  TApplication app(argc, argv);
   platform::MarkUiThread();
   platform::qt::InstallQtPlatform();
 
@@ -42,6 +41,7 @@ int main(int argc, char** argv) {
 
   TMainForm form;
   form.show();
+  StartStdinDriverIfAsked(form);
   // Opened from the running message loop, so that a message box has the shown window as owner.
   if (!commandLine.Path.isEmpty())
     QTimer::singleShot(0, &form, [&form, path = commandLine.Path] { form.OpenFromOutside(path); });
