@@ -186,6 +186,8 @@ private:
     case K::Move: Mouse(QEvent::MouseMove, c.X, c.Y); break;
     case K::Up: Mouse(QEvent::MouseButtonRelease, c.X, c.Y); break;
     case K::Tick: FForm.Timer1Timer(FForm.Timer1); break;
+    case K::Undo: FForm.RueckgaengigBtnClick(FForm.RueckgaengigBtn); break;
+    case K::Redo: FForm.WiederholenBtnClick(FForm.WiederholenBtn); break;
     }
   }
 
