@@ -106,9 +106,15 @@ QRectF devicePixels(const QPaintDevice& device) {
 RECT TQtDeviceContext::ClipRect() const {
   QPaintDevice* device = painter_.device();
   if (device == nullptr) return {0, 0, 0, 0};
-  // The device's area in the painter's coordinates.
-  const QRect deviceRect =
-      painter_.deviceTransform().inverted().mapRect(devicePixels(*device)).toAlignedRect();
+  // The device's area in the painter's coordinates. A widget is painted in its own coordinates
+  // (nothing here sets a transform on a widget's painter), while Qt reaches it through offsets
+  // of its own: into the window's backing store, or into a grab of a parent. Those are in the
+  // painter's transforms and would cut off as much of the widget as it lies away from the
+  // window's corner, so a widget's area is its own rectangle.
+  const QRectF area = device->devType() == QInternal::Widget
+                          ? QRectF(0, 0, device->width(), device->height())
+                          : painter_.deviceTransform().inverted().mapRect(devicePixels(*device));
+  const QRect deviceRect = area.toAlignedRect();
   RECT r = fromQRect(deviceRect);
   if (paintRect_.isValid()) r = intersect(r, fromQRect(paintRect_));
   if (painter_.hasClipping()) r = intersect(r, fromQRect(painter_.clipBoundingRect().toAlignedRect()));
