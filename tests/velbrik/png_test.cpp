@@ -91,7 +91,8 @@ TEST(PngDecode, EveryOtherColourTypeBecomes24BitsOverWhite) {
       {"grey key", PNG_COLOR_TYPE_GRAY, 8, {9, 10}, {255, 255, 255}, {10, 10, 10}, 9},
       {"grey alpha", PNG_COLOR_TYPE_GRAY_ALPHA, 8, {0, 0, 100, 255}, {255, 255, 255}, {100, 100, 100}},
       {"rgb 8", PNG_COLOR_TYPE_RGB, 8, {1, 2, 3, 4, 5, 6}, {1, 2, 3}, {4, 5, 6}},
-      {"rgb 16", PNG_COLOR_TYPE_RGB, 16, {1, 0, 2, 0, 3, 0, 250, 0, 251, 0, 252, 0}, {1, 2, 3}, {250, 251, 252}},
+      // 16-bit samples are rounded: 0x01FF is 1.99 levels, 0xFA00 249.02.
+      {"rgb 16", PNG_COLOR_TYPE_RGB, 16, {1, 0xFF, 2, 0, 3, 0, 0xFA, 0, 0xFB, 0, 0xFC, 0}, {2, 2, 3}, {249, 250, 251}},
       // Half-transparent black over white is mid grey; opaque stays as it is.
       {"rgba 8", PNG_COLOR_TYPE_RGBA, 8, {0, 0, 0, 128, 10, 20, 30, 255}, {127, 127, 127}, {10, 20, 30}},
       {"rgba 16", PNG_COLOR_TYPE_RGBA, 16, {0, 0, 0, 0, 0, 0, 0, 0, 9, 0, 8, 0, 7, 0, 255, 255},
