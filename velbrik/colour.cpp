@@ -66,6 +66,11 @@ void ColourProfile::convertCmyk(const uint8_t* cmyk, uint8_t* bgr, int32_t pixel
     cmsDoTransform(static_cast<cmsHTRANSFORM>(transform_), cmyk, bgr, cmsUInt32Number(pixels));
 }
 
+void ColourProfile::convertGrey(const uint8_t* grey, uint8_t* bgr, int32_t pixels) const {
+  if (transform_ != nullptr && input_ == ProfileInput::Grey && pixels > 0)
+    cmsDoTransform(static_cast<cmsHTRANSFORM>(transform_), grey, bgr, cmsUInt32Number(pixels));
+}
+
 void ColourProfile::convertPalette(TDib& dib) const {
   if (transform_ == nullptr || dib.Info == nullptr || dib.Info->bmiHeader.biBitCount > 8) return;
   if (input_ != ProfileInput::Bgr && input_ != ProfileInput::Grey) return;

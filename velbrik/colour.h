@@ -36,6 +36,8 @@ public:
   // blue, green, red at `bgr`.
   void convertRow(uint8_t* bgr, int32_t pixels) const;
   void convertCmyk(const uint8_t* cmyk, uint8_t* bgr, int32_t pixels) const;
+  // Grey: one byte per pixel from `grey` to blue, green, red at `bgr`.
+  void convertGrey(const uint8_t* grey, uint8_t* bgr, int32_t pixels) const;
   // Palette pictures: their colours are converted instead of their pixels. For a grey profile
   // each entry is taken as the grey level of its red value.
   void convertPalette(TDib& dib) const;

@@ -3,6 +3,7 @@
 // libpng reports errors by longjmp. Every function that calls setjmp here has only trivially
 // destructible locals, and all state the error path needs lives in a plain job struct, so that
 // the jump never skips a destructor and everything allocated is released on either path.
+#include "colour.h"
 #include "decoder.h"
 
 #include <png.h>
@@ -32,6 +33,9 @@ struct PngReadJob {
   TDib* out;
   Progress* progress;
   uint8_t* buffer; // one transformed row
+  ColourProfile* profile;
+  uint8_t levels[256];
+  uint8_t greyColours[256 * 3];
 };
 
 void onError(png_structp png, png_const_charp message) {
@@ -125,6 +129,27 @@ void composeRgba(const uint8_t* src, uint8_t* dst, int32_t width) {
   for (int32_t x = 0; x < width; ++x, src += 4, dst += 3) composeOne(src, dst);
 }
 
+// The file's colour profile, if it has one that fits its pixels.
+void openProfile(png_structp png, png_infop info, bool grey, ColourProfile& profile) {
+  png_charp name = nullptr;
+  int compression = 0;
+  png_bytep icc = nullptr;
+  png_uint_32 size = 0;
+  if (png_get_iCCP(png, info, &name, &compression, &icc, &size) == PNG_INFO_iCCP)
+    profile.open(icc, size, grey ? ProfileInput::Grey : ProfileInput::Bgr);
+}
+
+// A finished 24-bit row into sRGB; grey rows by their levels.
+void convertRow(const ColourProfile& profile, bool grey, const uint8_t* greyColours, uint8_t* row,
+                int32_t width) {
+  if (!profile.active()) return;
+  if (!grey) {
+    profile.convertRow(row, width);
+    return;
+  }
+  for (int32_t x = 0; x < width; ++x, row += 3) std::memcpy(row, greyColours + 3 * row[1], 3);
+}
+
 // These two keep their C++ temporaries out of the function that calls setjmp.
 bool checkSize(PngReadJob* job, png_uint_32 width, png_uint_32 height, int bitCount) {
   std::string error;
@@ -165,6 +190,8 @@ bool readPng(PngReadJob* job) {
   // Chunks this decoder has no use for are skipped as they are read, never held in memory,
   // whatever length they claim.
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  static const png_byte kProfileChunk[] = "iCCP";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kProfileChunk, 1);
   png_read_info(png, info);
 
   png_uint_32 width = 0, height = 0;
@@ -200,6 +227,16 @@ bool readPng(PngReadJob* job) {
   if (!createDib(job, width, height, bitCount)) png_longjmp(png, 1);
   TDib& dib = *job->out;
   if (palette) takePalette(png, info, dib);
+  const bool grey = (colourType & PNG_COLOR_MASK_COLOR) == 0;
+  openProfile(png, info, grey, *job->profile);
+  const ColourProfile& profile = *job->profile;
+  if (palette) profile.convertPalette(dib);
+  // Grey levels through a grey profile, looked up: blue, green, red per level.
+  uint8_t* greyColours = job->greyColours;
+  if (grey && profile.active()) {
+    for (int i = 0; i < 256; ++i) job->levels[i] = uint8_t(i);
+    profile.convertGrey(job->levels, greyColours, 256);
+  }
 
   uint8_t* row = job->buffer;
   if (!interlaced) {
@@ -208,6 +245,7 @@ bool readPng(PngReadJob* job) {
       uint8_t* target = DibRowFromTop(dib, int32_t(y));
       if (palette) packIndexes(row, target, int32_t(width), bitCount);
       else composeRgba(row, target, int32_t(width));
+      if (!palette) convertRow(profile, grey, greyColours, target, int32_t(width));
       job->progress->rows(int64_t(y) + 1, height);
     }
   } else {
@@ -230,6 +268,9 @@ bool readPng(PngReadJob* job) {
         job->progress->rows(++done, total);
       }
     }
+    if (!palette && profile.active())
+      for (png_uint_32 y = 0; y < height; ++y)
+        convertRow(profile, grey, greyColours, DibRowFromTop(dib, int32_t(y)), int32_t(width));
   }
   // The end of the file (text chunks after the pixels) is not needed and is not read.
   png_destroy_read_struct(&png, &info, nullptr);
@@ -301,7 +342,9 @@ bool DecodePng(const uint8_t* data, size_t size, TDib& out, Progress& progress, 
     FailDib(out, error);
     return false;
   }
+  ColourProfile profile;
   PngReadJob job{};
+  job.profile = &profile;
   job.data = data;
   job.size = size;
   job.out = &out;
