@@ -1,6 +1,7 @@
 #include "EditorCore.h"
 
 #include "Arith.h"
+#include "SmoothRender.h"
 
 #include <algorithm>
 #include <cstring>
@@ -52,7 +53,38 @@ void TEditorCore::renderdi() {
   }
   // newdib failing (no memory) leaves Bits null: there is nowhere to copy to.
   if (FResultDib.Bits == nullptr || FMask == nullptr || FSourceDib.Bits == nullptr) return;
-  warp::RenderArea(FSourceDib, FMask, FResultDib, WholePicture(w, h));
+  RenderModeArea(WholePicture(w, h));
+}
+
+void TEditorCore::RenderModeArea(const TPictureRect& Area) {
+  if (!FSmooth) {
+    warp::RenderArea(FSourceDib, FMask, FResultDib, Area);
+    return;
+  }
+  // The smooth rendering costs some ten times the exact copy: from about a brush of radius
+  // kSharedRadius on, the second thread takes the upper half of the rows.
+  const int64_t pixels = int64_t(Area.Right - Area.Left + 1) * (Area.Top - Area.Bottom + 1);
+  if (pixels < int64_t(2 * kSharedRadius) * (2 * kSharedRadius) || Area.Top == Area.Bottom) {
+    RenderAreaSmooth(FSourceDib, FMask, FResultDib, Area);
+    return;
+  }
+  TPictureRect lower = Area, upper = Area;
+  lower.Top = Area.Bottom + (Area.Top - Area.Bottom) / 2;
+  upper.Bottom = lower.Top + 1;
+  FStepScratch.worker.RunBeside([&] { RenderAreaSmooth(FSourceDib, FMask, FResultDib, upper); },
+                                [&] { RenderAreaSmooth(FSourceDib, FMask, FResultDib, lower); });
+}
+
+TPictureRect TEditorCore::RenderReach(const TPictureRect& Area) const {
+  return FSmooth ? SmoothReach(Area, PictureWidth(), PictureHeight()) : Area;
+}
+
+void TEditorCore::SetSmooth(bool On) {
+  if (On == FSmooth) return;
+  FSmooth = On;
+  if (ResultFits()) RenderModeArea(WholePicture(PictureWidth(), PictureHeight()));
+  else renderdi();
+  PaintView();
 }
 
 bool TEditorCore::ResultFits() const {
@@ -67,7 +99,7 @@ bool TEditorCore::RenderArea(const TPictureRect& Area) {
     renderdi();
     return false;
   }
-  warp::RenderArea(FSourceDib, FMask, FResultDib, Area);
+  RenderModeArea(RenderReach(Area));
   return true;
 }
 
@@ -156,6 +188,15 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
   if (!ResultFits()) {
     renderdi();
     PaintView();
+    return;
+  }
+  // The smooth result changes around the brush square as far as its pixels look at the mask.
+  if (FSmooth) {
+    const TPictureRect reach = RenderReach(changed);
+    if (!reach.Empty()) RenderModeArea(reach);
+    EraseOutline();
+    const TRect view = ViewRectOf(reach);
+    if (!view.Empty()) RepaintViewRect(view);
     return;
   }
   // Only the circle's entries changed (the tables are built for this radius when it did); a big

@@ -87,6 +87,9 @@ public:
   // Steps change and re-render only the brush square and repaint only its view rectangle; false
   // runs the straightforward whole-picture step (same results, for comparisons).
   bool FFastPath = true;
+  // The result is rendered smoothly (SmoothRender.h) instead of by exact copies; set it through
+  // SetSmooth, which renders the whole result anew.
+  bool FSmooth = false;
 
   // ---- Pictures and mask ----
 
@@ -107,9 +110,15 @@ public:
   // source through the mask. A source of another depth: the message "DIB hat nicht 24BPP!" and
   // nothing copied; a result that could not be created: nothing copied.
   void renderdi();
-  // Renders only `Area` into the existing FResultDib and returns true; when FResultDib does not
+  // Renders what a change of the mask inside `Area` changes (Area itself; in the smooth mode
+  // RenderReach(Area)) into the existing FResultDib and returns true; when FResultDib does not
   // fit the source or the source is not 24 bits, runs renderdi instead and returns false.
   bool RenderArea(const TPictureRect& Area);
+  // The part of the result a change of the mask inside `Area` changes, in the current mode.
+  TPictureRect RenderReach(const TPictureRect& Area) const;
+  // Switches between the exact and the smooth rendering; a change renders the whole result anew
+  // and repaints the view.
+  void SetSmooth(bool On);
   // Whether FResultDib is a 24-bit picture of the source's size and there is a mask to render by.
   bool ResultFits() const;
 
@@ -169,6 +178,8 @@ private:
   TStepInput StepInput(int32_t x, int32_t y, int32_t curX, int32_t curY, int32_t lastX, int32_t lastY,
                        int32_t tool, bool xAxis, bool yAxis, double strength, int32_t radius);
   TProgressFn Progress();
+  // The current mode's rendering of `Area` into FResultDib (which fits), big areas on two threads.
+  void RenderModeArea(const TPictureRect& Area);
 
   TStepScratch FStepScratch; // the fast step's buffers, reused from step to step
 };
