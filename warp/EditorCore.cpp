@@ -190,10 +190,22 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
     PaintView();
     return;
   }
-  // The smooth result changes around the brush square as far as its pixels look at the mask.
+  // The smooth result changes as far as its pixels look at the circle's entries.
   if (FSmooth) {
     const TPictureRect reach = RenderReach(changed);
-    if (!reach.Empty()) RenderModeArea(reach);
+    if (!reach.Empty()) {
+      const auto render = [&](const TPictureRect& part) {
+        RenderDiscSmooth(FSourceDib, FMask, FResultDib, part, x, y, radius, FSqrtInt.data());
+      };
+      if (radius >= kSharedRadius / 2) {
+        TPictureRect lower = reach, upper = reach;
+        lower.Top = std::clamp(y, reach.Bottom, reach.Top);
+        upper.Bottom = lower.Top + 1;
+        FStepScratch.worker.RunBeside([&] { render(lower); }, [&] { render(upper); });
+      } else {
+        render(reach);
+      }
+    }
     EraseOutline();
     const TRect view = ViewRectOf(reach);
     if (!view.Empty()) RepaintViewRect(view);

@@ -6,7 +6,7 @@
 // 4096, a power of two, so the average is exact in integers). A grow that repeats a source
 // pixel over several result pixels thereby gives positions that move on by a fraction of a
 // pixel from one result pixel to the next, instead of blocks of one colour. Positions are kept
-// in 1/256 pixel, rounded down; outside the picture the displacement of the nearest edge pixel
+// in 1/128 pixel, rounded down; outside the picture the displacement of the nearest edge pixel
 // counts.
 //
 // Where the displacement is the same whole number of pixels over the 15 x 15 neighbourhood (the
@@ -33,6 +33,12 @@ constexpr int32_t kFullDisplacement = 65536;
 // Source and result are 24-bit pictures of the mask's size; row padding is never written.
 void RenderAreaSmooth(const TDib& source, const TMaskEntry* mask, const TDib& result, const TPictureRect& area,
                       int32_t scale = kFullDisplacement);
+
+// The same for the pixels of `area` whose neighbourhood reaches into the circle of radius c
+// around (x, y) (rows and spans as for RenderDisc in Mask.h, widened by kSmoothMargin): what a
+// step that changed only the circle's entries changes. isqrt[k] = trunc(sqrt(k)), k = 0..c^2.
+void RenderDiscSmooth(const TDib& source, const TMaskEntry* mask, const TDib& result, const TPictureRect& area,
+                      int32_t x, int32_t y, int32_t c, const int32_t* isqrt);
 
 // `area` widened by kSmoothMargin, cut to the picture.
 TPictureRect SmoothReach(const TPictureRect& area, int32_t width, int32_t height);
