@@ -106,6 +106,7 @@ public:
   comp::TSpinEdit* StarkED = nullptr;
   comp::TSpinEdit* RadiusED = nullptr;
   comp::TSpinEdit* ZoomEd = nullptr;
+  QCheckBox* GlaettenCheck = nullptr; // smooth rendering, below the tool bar's other controls
   comp::TScrollBox* ScrollBox1 = nullptr;
   comp::TPaintBox* PaintBox1 = nullptr;
 
@@ -177,6 +178,8 @@ public:
   void ZoomEdChange(QObject* Sender);
   void PageControl2Change(QObject* Sender);
   void Timer1Timer(QObject* Sender);
+  // The smooth rendering on or off: the result is rendered anew and the choice remembered.
+  void GlaettenCheckClick(QObject* Sender);
 
   // --- hooks of the editing engine ------------------------------------------------------------
   warp::TToolBarState ReadToolBar() override;

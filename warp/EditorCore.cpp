@@ -1,5 +1,6 @@
 #include "EditorCore.h"
 
+#include "Animation.h"
 #include "Arith.h"
 #include "SmoothRender.h"
 
@@ -101,6 +102,10 @@ bool TEditorCore::RenderArea(const TPictureRect& Area) {
   }
   RenderModeArea(RenderReach(Area));
   return true;
+}
+
+bool TEditorCore::WriteAnimation(const std::string& Path, const TAnimationOptions& Options, std::string& Error) {
+  return warp::WriteAnimation(FSourceDib, FMask, Options, Path, Progress(), &FStepScratch.worker, Error);
 }
 
 void TEditorCore::InitWurzel(int32_t r) {

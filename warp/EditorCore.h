@@ -13,9 +13,12 @@
 #include "platform/win.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace warp {
+
+struct TAnimationOptions;
 
 // A rectangle of view pixels: Left..Right-1 by Top..Bottom-1 (right and bottom edges excluded,
 // as for the bounding box of an ellipse on the window system's canvas).
@@ -119,6 +122,9 @@ public:
   // Switches between the exact and the smooth rendering; a change renders the whole result anew
   // and repaints the view.
   void SetSmooth(bool On);
+  // Writes the deformation from the source to the smooth result as an animated GIF (Animation.h),
+  // the progress to SetProStatus. False with a German message.
+  bool WriteAnimation(const std::string& Path, const TAnimationOptions& Options, std::string& Error);
   // Whether FResultDib is a 24-bit picture of the source's size and there is a mask to render by.
   bool ResultFits() const;
 
