@@ -155,6 +155,7 @@ void TMainForm::buildWindow() {
   Timer1->setInterval(1000);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
 
+  buildKeys();
   // Wheel notches over any part of the window reach FormMouseWheelDown/Up first.
   qApp->installEventFilter(this);
 }
@@ -231,9 +232,10 @@ void TMainForm::buildPageOperieren(QWidget* page) {
   ZoomEd->move(8, 336);
   SetHint(ZoomEd, "Stellt das Bild größer oder kleiner da", true);
   ZoomEd->OnChange = [this] { ZoomEdChange(ZoomEd); };
+  buildHistoryRow();
   // Below the controls above and the row of small buttons under them.
   GlaettenCheck = new QCheckBox("Glätten", SpeedBar1);
-  GlaettenCheck->setGeometry(8, 392, 74, 17);
+  GlaettenCheck->setGeometry(8, 384, 74, 17);
   GlaettenCheck->setChecked(ReadSmoothSetting());
   SetHint(GlaettenCheck, "Ergebnis mit weichen Übergängen statt kopierter Pixel berechnen", true);
   connect(GlaettenCheck, &QCheckBox::clicked, this, [this] { GlaettenCheckClick(GlaettenCheck); });
@@ -332,7 +334,8 @@ void TMainForm::FormCreate(QObject*) {
   FZoomNum = 1;
   FZoomDen = 1;
   FSmooth = GlaettenCheck->isChecked();
-  PaintBox1->resize(DibWidth(FSourceDib) * FZoomNum / FZoomDen, DibHeight(FSourceDib) * FZoomNum / FZoomDen);
+    // A picture newdib could not create has no header: the view is then empty.
+  PaintBox1->resize(PictureWidth() * FZoomNum / FZoomDen, PictureHeight() * FZoomNum / FZoomDen);
   InitMask();
   renderdi();
 
@@ -409,6 +412,7 @@ void TMainForm::wheel(QWheelEvent* e) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+  if (keyEvent(watched, e)) return true;
   if (e->type() != QEvent::Wheel || !watched->isWidgetType()) return false;
   auto* w = static_cast<QWidget*>(watched);
   if (w->window() != this) return false;
@@ -452,9 +456,10 @@ void TMainForm::PaintBox1Paint(QObject*) {
     PaintView();
     return;
   }
-  if (!FResultDib.Info) return;
-  const int32_t w = DibWidth(FResultDib), h = DibHeight(FResultDib);
-  drawDib(PaintBox1->Handle(), FResultDib, w * FZoomNum / FZoomDen, h * FZoomNum / FZoomDen);
+  const TDib& shown = FShowingSource ? FSourceDib : FResultDib;
+  if (!shown.Info) return;
+  const int32_t w = DibWidth(shown), h = DibHeight(shown);
+  drawDib(PaintBox1->Handle(), shown, w * FZoomNum / FZoomDen, h * FZoomNum / FZoomDen);
 }
 
 // The brush outline while it is shown: the ellipse inscribed in FOutlineRect (right and bottom

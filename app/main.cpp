@@ -1,9 +1,9 @@
 // Program start: the application object, the main window and the message loop.
+#include "Application.h"
 #include "MainUnit.h"
+#include "StdinDriver.h"
 
 #include "qt_platform.h"
-
-#include <QApplication>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,13 +26,12 @@ int main(int argc, char** argv) {
                          "(DISPLAY oder WAYLAND_DISPLAY ist nicht gesetzt).\n");
     return 1;
   }
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Morphane 2.0");
-  QApplication::setApplicationDisplayName("Morphane 2.0");
+  TApplication app(argc, argv);
   platform::MarkUiThread();
   platform::qt::InstallQtPlatform();
 
   TMainForm form;
   form.show();
+  StartStdinDriverIfAsked(form);
   return app.exec();
 }

@@ -3,6 +3,7 @@
 #include "AreaScale.h"
 #include "Quantizer.h"
 #include "SmoothRender.h"
+#include "Worker.h"
 #include "gif_animation.h"
 
 #include <algorithm>
@@ -31,8 +32,7 @@ int32_t FrameScale(int32_t i, int32_t frames) {
 }
 
 bool WriteAnimation(const TDib& source, const TMaskEntry* mask, const TAnimationOptions& options,
-                    const std::string& path, const std::function<void(int32_t)>& progress, TWorker* worker,
-                    std::string& error) {
+                    const std::string& path, const std::function<void(int32_t)>& progress, std::string& error) {
   if (source.Info == nullptr || source.Bits == nullptr || mask == nullptr || DibBitCount(source) != 24) {
     error = "Es ist kein Bild für eine Animation vorhanden.";
     return false;
@@ -60,19 +60,13 @@ bool WriteAnimation(const TDib& source, const TMaskEntry* mask, const TAnimation
 
   std::vector<uint8_t> rgb;
   imaging::TIndexedFrame indexed;
-  const TPictureRect whole = WholePicture(w, h);
   for (size_t n = 0; n < order.size(); ++n) {
     const int32_t i = order[n];
     const int32_t scale = FrameScale(i, frames);
-    if (worker != nullptr && h > 1) {
-      TPictureRect lower = whole, upper = whole;
-      lower.Top = h / 2 - 1;
-      upper.Bottom = h / 2;
-      worker->RunBeside([&] { RenderAreaSmooth(source, mask, rendered.dib, upper, scale); },
-                        [&] { RenderAreaSmooth(source, mask, rendered.dib, lower, scale); });
-    } else {
-      RenderAreaSmooth(source, mask, rendered.dib, whole, scale);
-    }
+    const auto render = [&](int32_t first, int32_t end) {
+      RenderAreaSmooth(source, mask, rendered.dib, TPictureRect{0, first, w - 1, end - 1}, scale);
+    };
+    ForEachRowBand(0, h, render, 64);
     imaging::AreaScaleToRgb(rendered.dib, fw, fh, rgb);
     imaging::QuantizeFrame(rgb.data(), fw, fh, 256, indexed);
     if (!gif.AddFrame(indexed.Index.data(), indexed.Palette.data(), indexed.Colours,

@@ -5,7 +5,6 @@
 
 #include "Mask.h"
 #include "Velbrik.h"
-#include "Worker.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,10 +31,9 @@ int32_t FrameDelay(int32_t i, int32_t frames, int32_t durationMs);
 int32_t FrameScale(int32_t i, int32_t frames);
 
 // Writes the animation of `source` seen through `mask` to `path`. Progress receives the
-// percentage after each frame and 0 at the end; `worker`, when given, takes part of each
-// frame's rendering. False with a German message; an existing file is left as it was.
+// percentage after each frame and 0 at the end. False with a German message; an existing file is
+// left as it was.
 bool WriteAnimation(const TDib& source, const TMaskEntry* mask, const TAnimationOptions& options,
-                    const std::string& path, const std::function<void(int32_t)>& progress, TWorker* worker,
-                    std::string& error);
+                    const std::string& path, const std::function<void(int32_t)>& progress, std::string& error);
 
 } // namespace warp

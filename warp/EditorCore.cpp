@@ -3,12 +3,21 @@
 #include "Animation.h"
 #include "Arith.h"
 #include "SmoothRender.h"
+#include "Worker.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
 namespace warp {
+namespace {
+
+// Rows per band when a render is shared: a few microseconds of work each.
+constexpr int32_t kRenderGrain = 8;
+// Rows of a band of the smooth rendering, which reads the margin's rows beyond each band again.
+constexpr int32_t kSmoothGrain = 64;
+
+} // namespace
 
 TEditorCore::TEditorCore() = default;
 
@@ -17,6 +26,8 @@ TEditorCore::~TEditorCore() { ReleaseAll(); }
 void TEditorCore::FreeMask() {
   delete[] FMask;
   FMask = nullptr;
+  FHistory.Clear();
+  HistoryChanged();
 }
 
 bool TEditorCore::AllocMask() {
@@ -40,6 +51,8 @@ int32_t TEditorCore::PictureHeight() const { return FSourceDib.Info ? DibHeight(
 
 void TEditorCore::InitMask() {
   if (FMask) FillIdentity(FMask, PictureWidth(), PictureHeight());
+  FHistory.Clear();
+  HistoryChanged();
 }
 
 void TEditorCore::renderdi() {
@@ -62,18 +75,11 @@ void TEditorCore::RenderModeArea(const TPictureRect& Area) {
     warp::RenderArea(FSourceDib, FMask, FResultDib, Area);
     return;
   }
-  // The smooth rendering costs some ten times the exact copy: from about a brush of radius
-  // kSharedRadius on, the second thread takes the upper half of the rows.
-  const int64_t pixels = int64_t(Area.Right - Area.Left + 1) * (Area.Top - Area.Bottom + 1);
-  if (pixels < int64_t(2 * kSharedRadius) * (2 * kSharedRadius) || Area.Top == Area.Bottom) {
-    RenderAreaSmooth(FSourceDib, FMask, FResultDib, Area);
-    return;
-  }
-  TPictureRect lower = Area, upper = Area;
-  lower.Top = Area.Bottom + (Area.Top - Area.Bottom) / 2;
-  upper.Bottom = lower.Top + 1;
-  FStepScratch.worker.RunBeside([&] { RenderAreaSmooth(FSourceDib, FMask, FResultDib, upper); },
-                                [&] { RenderAreaSmooth(FSourceDib, FMask, FResultDib, lower); });
+  // Each band forms the displacement sums over the margin's rows above and below it again.
+  const auto render = [&](int32_t first, int32_t end) {
+    RenderAreaSmooth(FSourceDib, FMask, FResultDib, TPictureRect{Area.Left, first, Area.Right, end - 1});
+  };
+  ForEachRowBand(Area.Bottom, Area.Top + 1, render, kSmoothGrain);
 }
 
 TPictureRect TEditorCore::RenderReach(const TPictureRect& Area) const {
@@ -105,7 +111,7 @@ bool TEditorCore::RenderArea(const TPictureRect& Area) {
 }
 
 bool TEditorCore::WriteAnimation(const std::string& Path, const TAnimationOptions& Options, std::string& Error) {
-  return warp::WriteAnimation(FSourceDib, FMask, Options, Path, Progress(), &FStepScratch.worker, Error);
+  return warp::WriteAnimation(FSourceDib, FMask, Options, Path, Progress(), Error);
 }
 
 void TEditorCore::InitWurzel(int32_t r) {
@@ -183,6 +189,7 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
   const double strength = double(bar.Strength);
   const int32_t radius = Trunc(bar.Radius);
   const int32_t x = PictureX(X), y = PictureY(Y);
+  if (FMask != nullptr) FHistory.BeforeStep(FMask, StepSquare(x, y, radius));
   if (!FFastPath) {
     DoEffekt(x, y, X, Y, prevX, prevY, tool, xAxis, yAxis, strength, radius);
     renderdi();
@@ -199,17 +206,11 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
   if (FSmooth) {
     const TPictureRect reach = RenderReach(changed);
     if (!reach.Empty()) {
-      const auto render = [&](const TPictureRect& part) {
-        RenderDiscSmooth(FSourceDib, FMask, FResultDib, part, x, y, radius, FSqrtInt.data());
+      const auto render = [&](int32_t first, int32_t end) {
+        RenderDiscSmooth(FSourceDib, FMask, FResultDib, TPictureRect{reach.Left, first, reach.Right, end - 1}, x, y,
+                         radius, FSqrtInt.data());
       };
-      if (radius >= kSharedRadius / 2) {
-        TPictureRect lower = reach, upper = reach;
-        lower.Top = std::clamp(y, reach.Bottom, reach.Top);
-        upper.Bottom = lower.Top + 1;
-        FStepScratch.worker.RunBeside([&] { render(lower); }, [&] { render(upper); });
-      } else {
-        render(reach);
-      }
+      ForEachRowBand(reach.Bottom, reach.Top + 1, render, kSmoothGrain);
     }
     EraseOutline();
     const TRect view = ViewRectOf(reach);
@@ -217,19 +218,18 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
     return;
   }
   // Only the circle's entries changed (the tables are built for this radius when it did); a big
-  // circle is rendered by both threads, each its own rows.
+  // circle's rows are shared.
   if (!changed.Empty()) {
-    const auto render = [&](const TPictureRect& part) {
-      warp::RenderDisc(FSourceDib, FMask, FResultDib, part, x, y, radius, FSqrtInt.data());
+    const auto render = [&](int32_t first, int32_t end) {
+      TPictureRect band = changed;
+      band.Bottom = first;
+      band.Top = end - 1;
+      warp::RenderDisc(FSourceDib, FMask, FResultDib, band, x, y, radius, FSqrtInt.data());
     };
-    if (radius >= kSharedRadius) {
-      TPictureRect lower = changed, upper = changed;
-      lower.Top = y;
-      upper.Bottom = y + 1;
-      FStepScratch.worker.RunBeside([&] { render(lower); }, [&] { render(upper); });
-    } else {
-      render(changed);
-    }
+    if (radius >= kSharedRadius)
+      ForEachRowBand(changed.Bottom, changed.Top + 1, render, kRenderGrain);
+    else
+      render(changed.Bottom, changed.Top + 1);
   }
   EraseOutline();
   const TRect view = ViewRectOf(changed);
@@ -241,6 +241,7 @@ void TEditorCore::ViewMouseDown(int32_t X, int32_t Y) {
   FLastX = X;
   FLastY = Y;
   FStrokeActive = true;
+  FHistory.BeginStroke(FMask ? PictureWidth() : 0, FMask ? PictureHeight() : 0);
   SetMouseCapture(true);
   SetTimerEnabled(true);
   Malen(X, Y, FLastX, FLastY);
@@ -259,6 +260,8 @@ void TEditorCore::ViewMouseUp(int32_t X, int32_t Y) {
   FStrokeActive = false;
   SetMouseCapture(false);
   SetTimerEnabled(false);
+  FHistory.EndStroke(FMask);
+  HistoryChanged();
 }
 
 void TEditorCore::TimerTick() { ViewMouseMove(FLastX, FLastY); }
@@ -283,6 +286,39 @@ void TEditorCore::PageChanged() { FOutlineShown = false; }
 void TEditorCore::PaintView() {
   EraseOutline();
   RepaintView();
+}
+
+TPictureRect TEditorCore::StepSquare(int32_t x, int32_t y, int32_t radius) const {
+  TStepInput in;
+  in.x = x;
+  in.y = y;
+  in.radius = radius;
+  const int32_t w = PictureWidth(), h = PictureHeight();
+  return StepApplies(in, w, h) ? BrushSquare(in, w, h) : TPictureRect{};
+}
+
+void TEditorCore::Undo() { StepHistory(true); }
+void TEditorCore::Redo() { StepHistory(false); }
+
+void TEditorCore::StepHistory(bool back) {
+  if (FStrokeActive || FMask == nullptr) return;
+  const bool fits = ResultFits();
+  const TSpanFn render = [&](int32_t r, int32_t left, int32_t right) {
+    if (fits && !FSmooth) warp::RenderArea(FSourceDib, FMask, FResultDib, TPictureRect{left, r, right, r});
+  };
+  const TPictureRect changed = back ? FHistory.Undo(FMask, render) : FHistory.Redo(FMask, render);
+  if (changed.Empty()) return;
+  if (!fits) {
+    renderdi();
+    PaintView();
+  } else {
+    // The smooth result changes around the changed entries too: rendered once they are all back.
+    if (FSmooth) RenderModeArea(RenderReach(changed));
+    EraseOutline();
+    const TRect view = ViewRectOf(RenderReach(changed));
+    if (!view.Empty()) RepaintViewRect(view);
+  }
+  HistoryChanged();
 }
 
 TRect TEditorCore::OutlineRect(int32_t X, int32_t Y, long double R, long double Z) {

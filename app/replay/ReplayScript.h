@@ -4,6 +4,7 @@
 //   tool grow|shrink|eraser|smear|drag   axes xy|x|y   normalize on|off
 //   strength V   radius N   zoom V       down X Y   move X Y   up X Y   tick
 //   smooth on|off
+//   undo   redo   (the last stroke, as Ctrl+Z and Ctrl+Y in the window; ignored during a stroke)
 #pragma once
 
 #include <cstdint>
@@ -13,7 +14,7 @@
 
 namespace replay {
 
-enum class TCommandKind { Tool, Axes, Normalize, Strength, Radius, Zoom, Down, Move, Up, Tick, Smooth };
+enum class TCommandKind { Tool, Axes, Normalize, Strength, Radius, Zoom, Down, Move, Up, Tick, Undo, Redo, Smooth };
 
 struct TCommand {
   TCommandKind Kind = TCommandKind::Tick;

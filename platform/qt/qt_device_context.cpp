@@ -5,6 +5,7 @@
 #include <QPrinter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace platform::qt {
 namespace {
@@ -41,6 +42,32 @@ QPainter::CompositionMode modeForRop(DWORD rop) {
   }
 }
 
+// Logical coordinates to device pixels for a painter that only scales and moves: each edge is
+// rounded to the nearest device pixel. Other transforms (and finer scales than a screen's, a
+// printer's) keep the logical grid and leave the scaling to the painter.
+class TDeviceGrid {
+public:
+  TDeviceGrid(const QTransform& toDevice, bool screen) : toDevice_(toDevice) {
+    const bool axisAligned = toDevice.type() <= QTransform::TxScale;
+    scaled_ = screen && axisAligned && !(toDevice.m11() == 1 && toDevice.m22() == 1) && toDevice.m11() > 0 &&
+              toDevice.m22() > 0 && toDevice.m11() <= kMaxScreenScale && toDevice.m22() <= kMaxScreenScale;
+  }
+  bool Unscaled() const { return !scaled_; }
+  RECT Map(const RECT& r) const {
+    if (!scaled_) return r;
+    return {edge(r.left, toDevice_.m11(), toDevice_.dx()), edge(r.top, toDevice_.m22(), toDevice_.dy()),
+            edge(r.right, toDevice_.m11(), toDevice_.dx()), edge(r.bottom, toDevice_.m22(), toDevice_.dy())};
+  }
+  // The world transform to combine with so that the painter draws in device pixels.
+  QTransform ToDevicePixels() const { return toDevice_.inverted(); }
+
+private:
+  static constexpr qreal kMaxScreenScale = 8;
+  static int32_t edge(int32_t v, qreal scale, qreal offset) { return int32_t(std::lround(v * scale + offset)); }
+  QTransform toDevice_;
+  bool scaled_ = false;
+};
+
 } // namespace
 
 TQtDeviceContext::TQtDeviceContext(QPainter& painter, const QRect& paintRect, Kind kind)
@@ -69,14 +96,25 @@ int TQtDeviceContext::GetDeviceCaps(int index) {
   }
 }
 
+// The device's own pixels: a widget measures itself in logical pixels, images, pixmaps and
+// printers in device pixels.
+QRectF devicePixels(const QPaintDevice& device) {
+  const qreal ratio = device.devType() == QInternal::Widget ? device.devicePixelRatioF() : 1.0;
+  return QRectF(0, 0, device.width() * ratio, device.height() * ratio);
+}
+
 RECT TQtDeviceContext::ClipRect() const {
   QPaintDevice* device = painter_.device();
   if (device == nullptr) return {0, 0, 0, 0};
-  // The device's area in the painter's coordinates.
-  const QRect deviceRect = painter_.combinedTransform()
-                               .inverted()
-                               .mapRect(QRectF(0, 0, device->width(), device->height()))
-                               .toAlignedRect();
+  // The device's area in the painter's coordinates. A widget is painted in its own coordinates
+  // (nothing here sets a transform on a widget's painter), while Qt reaches it through offsets
+  // of its own: into the window's backing store, or into a grab of a parent. Those are in the
+  // painter's transforms and would cut off as much of the widget as it lies away from the
+  // window's corner, so a widget's area is its own rectangle.
+  const QRectF area = device->devType() == QInternal::Widget
+                          ? QRectF(0, 0, device->width(), device->height())
+                          : painter_.deviceTransform().inverted().mapRect(devicePixels(*device));
+  const QRect deviceRect = area.toAlignedRect();
   RECT r = fromQRect(deviceRect);
   if (paintRect_.isValid()) r = intersect(r, fromQRect(paintRect_));
   if (painter_.hasClipping()) r = intersect(r, fromQRect(painter_.clipBoundingRect().toAlignedRect()));
@@ -92,18 +130,32 @@ template <typename Raster>
 bool TQtDeviceContext::DrawThrough(const RECT& dest, DWORD rop, Raster raster) {
   const RECT vis = intersect(dest, ClipRect());
   if (isEmpty(vis)) return true;
-  QImage image(vis.right - vis.left, vis.bottom - vis.top, QImage::Format_ARGB32_Premultiplied);
+  // The pixels are prepared at the device's resolution (a high-density screen has several
+  // device pixels to a logical one), so the picture shows sharp and the painter copies them
+  // one to one. Every edge goes through the same mapping, so neighbouring blocks (the rows of
+  // the row paths) meet without a gap.
+  const TDeviceGrid grid(painter_.deviceTransform(), !printer_);
+  const RECT pixels = grid.Map(vis);
+  QImage image(pixels.right - pixels.left, pixels.bottom - pixels.top, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return false;
   image.fill(Qt::transparent); // pixels the source does not reach stay as they are
   const TSurface surface{reinterpret_cast<uint32_t*>(image.bits()), image.width(), image.height(),
                          int32_t(image.bytesPerLine() / 4)};
-  const RECT shifted{dest.left - vis.left, dest.top - vis.top, dest.right - vis.left,
-                     dest.bottom - vis.top};
+  const RECT mapped = grid.Map(dest);
+  const RECT shifted{mapped.left - pixels.left, mapped.top - pixels.top, mapped.right - pixels.left,
+                     mapped.bottom - pixels.top};
   raster(surface, RECT{0, 0, image.width(), image.height()}, shifted,
          combinesWithDest(rop) ? SRCCOPY : rop);
   painter_.save();
   painter_.setCompositionMode(modeForRop(rop));
-  painter_.drawImage(QPoint(vis.left, vis.top), image);
+  painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  if (grid.Unscaled()) {
+    painter_.drawImage(QPoint(vis.left, vis.top), image);
+  } else {
+    // Drawn in device pixels: the block lands exactly on the pixels it was prepared for.
+    painter_.setWorldTransform(grid.ToDevicePixels(), true);
+    painter_.drawImage(QPoint(pixels.left, pixels.top), image);
+  }
   painter_.restore();
   return true;
 }

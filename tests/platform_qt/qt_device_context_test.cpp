@@ -113,17 +113,22 @@ public:
   }
 };
 
+// Also run with QT_SCALE_FACTOR set: every device pixel then shows its picture pixel, none blurred.
 TEST(QtDeviceContext, AWidgetShowsThePictureAndRepaintsOnlyWhatIsAsked) {
   auto previous = SetScreenDepthProvider([] { return 32; });
   TPictureWidget widget;
   widget.pic = MakePicture(10, 8);
   widget.resize(40, 32);
   const QImage shot = widget.grab().toImage();
-  for (int32_t y = 0; y < 32; y += 3)
-    for (int32_t x = 0; x < 40; x += 3) {
+  const qreal ratio = shot.devicePixelRatio();
+  EXPECT_EQ(ratio, qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
+  ASSERT_EQ(shot.width(), qRound(40 * ratio));
+  for (int32_t y = 0; y < shot.height(); ++y)
+    for (int32_t x = 0; x < shot.width(); ++x) {
       const QRgb q = shot.pixel(x, y);
+      const int32_t logicalX = int32_t(x / ratio), logicalY = int32_t(y / ratio);
       ASSERT_EQ(RGB(uint8_t(qRed(q)), uint8_t(qGreen(q)), uint8_t(qBlue(q))),
-                getpixel(widget.pic, x / 4, 7 - y / 4))
+                getpixel(widget.pic, logicalX / 4, 7 - logicalY / 4))
           << x << "," << y;
     }
   widget.show();

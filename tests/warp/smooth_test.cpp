@@ -89,6 +89,11 @@ TEST(Smooth, BrushStepsRenderWhatTheWholePictureWouldShow) {
     const std::vector<uint8_t> stepwise = core.ResultBytes();
     core.renderdi();
     EXPECT_EQ(core.ResultBytes(), stepwise) << "radius " << radius;
+    // Undone, the identity again: the source, margin included.
+    core.Undo();
+    EXPECT_EQ(0, std::memcmp(core.FResultDib.Bits, core.FSourceDib.Bits, stepwise.size())) << "undo";
+    core.Redo();
+    EXPECT_EQ(core.ResultBytes(), stepwise) << "redo";
     // Back to the exact mode: the exact copies, byte for byte.
     core.SetSmooth(false);
     const std::vector<uint8_t> exact = core.ResultBytes();
