@@ -2,6 +2,7 @@
 // temporary file in the target's folder, flushed to the disk and renamed over the target, so a
 // failed save never damages an existing file and leaves nothing behind.
 #include "decoder.h"
+#include "file_writing.h"
 
 #include <algorithm>
 #include <cctype>
@@ -46,6 +47,8 @@ SyncFunction& syncFunction() {
   return f;
 }
 
+} // namespace
+
 std::string writeReason(int err) {
   switch (err) {
   case EACCES:
@@ -69,7 +72,6 @@ std::string writeReason(int err) {
   }
 }
 
-// Permissions of the saved file: those of the file it replaces, else what the umask allows.
 mode_t fileMode(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
@@ -77,6 +79,8 @@ mode_t fileMode(const std::string& path) {
   ::umask(mask);
   return 0666 & ~mask;
 }
+
+namespace {
 
 bool encode(Format format, const TDib& dib, std::FILE* file, std::string& error) {
   switch (format) {
@@ -118,13 +122,16 @@ bool writeTemporary(int fd, Format format, const TDib& dib, std::string& reason)
   return false;
 }
 
-// Makes the rename itself durable; failures here cannot be reported usefully and are ignored.
+} // namespace
+
 void syncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   (void)::fsync(fd);
   ::close(fd);
 }
+
+namespace {
 
 bool save(const TDib& dib, const std::string& path, std::string& error) {
   const std::string failed = "Die Datei " + quoted(path) + " konnte nicht gespeichert werden: ";

@@ -626,10 +626,11 @@ TEST_F(LoadingTest, InstalledCopyKeepsFavouritesInTheUserDataFolder) {
   ASSERT_TRUE(QDir(dir.path()).mkpath("usr/share/applications"));
   QFile(dir.path() + "/usr/share/applications/morphane.desktop").open(QIODevice::WriteOnly);
   const std::string program = (dir.path() + "/usr/bin/morphane").toStdString();
+  const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  QFile::remove(data + "/morphane/folders.dat"); // the test mode's data folder outlives a run
   form = std::make_unique<TMainForm>(program);
   EXPECT_EQ(form->JamShellTree1->SelectedFolder(), QDir::homePath());
   form->AddToPrefFolders("/bilder/");
-  const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
   EXPECT_EQ(Slurp((data + "/morphane/folders.dat").toStdString()), "/bilder/\r\n");
   EXPECT_FALSE(QFile::exists(dir.path() + "/usr/bin/folders.dat"));
   form = std::make_unique<TMainForm>(program); // the next start

@@ -1,5 +1,6 @@
 // Entry point of the GoogleTest programs that need a QApplication (offscreen by default).
 #include <QApplication>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -8,8 +9,9 @@
 
 int main(int argc, char** argv) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  // Settings and the user's data folder start empty for every test program and are not the
-  // user's own.
+  // Settings and data the tests write go to folders of their own, not the user's; the
+  // environment covers what does not ask QStandardPaths.
+  QStandardPaths::setTestModeEnabled(true);
   QTemporaryDir home;
   setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
   setenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit().constData(), 1);
