@@ -109,6 +109,7 @@ public:
   comp::TSpinEdit* ZoomEd = nullptr;
   comp::TSpeedItem* RueckgaengigBtn = nullptr; // undo and redo, in one row below the settings
   comp::TSpeedItem* WiederholenBtn = nullptr;
+  QCheckBox* GlaettenCheck = nullptr; // smooth rendering, below the tool bar's other controls
   comp::TScrollBox* ScrollBox1 = nullptr;
   comp::TPaintBox* PaintBox1 = nullptr;
 
@@ -125,6 +126,7 @@ public:
   comp::TPanel* Panel17 = nullptr;
   TBitBtnXP* SaveAsBtn = nullptr;
   TBitBtnXP* PrintBtn = nullptr;
+  TBitBtnXP* AnimBtn = nullptr; // "Animation speichern...", in the left column under its picture
   comp::TScrollBox* ErgScrollBox = nullptr;
   comp::TPaintBox* ErgPaintBox = nullptr;
 
@@ -170,6 +172,8 @@ public:
   void ueberbtnClick(QObject* Sender);
   void BitBtn1Click(QObject* Sender);
   void BitBtn2Click(QObject* Sender);
+  // The deformation as an animated GIF (app/MainAnimation.cpp).
+  void AnimBtnClick(QObject* Sender);
 
   // --- editing view ----------------------------------------------------------------------------
   // Button and modifiers are not looked at: any button starts and ends a stroke.
@@ -180,6 +184,8 @@ public:
   void ZoomEdChange(QObject* Sender);
   void PageControl2Change(QObject* Sender);
   void Timer1Timer(QObject* Sender);
+  // The smooth rendering on or off: the result is rendered anew and the choice remembered.
+  void GlaettenCheckClick(QObject* Sender);
 
   // --- undo, redo and the keyboard (app/MainKeys.cpp) -----------------------------------------
   void RueckgaengigBtnClick(QObject* Sender);
