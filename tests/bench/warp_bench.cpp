@@ -3,11 +3,17 @@
 // rectangle after a brush-square step) the whole-picture way and the brush-square way, per tool,
 // at 1, 3 and 12 megapixels and radius 50 and 300, with a copy of the 12-megapixel mask as the
 // machine's yardstick, and the repaint of the whole window onto a 4000 x 3000 picture at zoom 1
-// and zoom 10. Quote the medians of the wall-clock time: big brushes use two threads.
+// and zoom 10. Quote the medians of the wall-clock time: big brushes share their rows.
+//
+// Load/...: grow, shrink and drag at 12 megapixels and radius 300 under each load of
+// load_modes.h, so that the shared rows can be compared with the caller alone in the same run,
+// quiet and with the machine busy. Interleave the repetitions on a noisy machine:
 //
 //   warp_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+//   warp_bench --benchmark_filter=Load/ --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true
 #include "EditorCore.h"
 #include "StretchDraw.h"
+#include "load_modes.h"
 
 #include <benchmark/benchmark.h>
 
@@ -66,8 +72,10 @@ TBenchCore& Core(const TSize& size) {
   return *core;
 }
 
-void Step(benchmark::State& state, const TSize* size, int32_t tool, int32_t radius, bool fast) {
+void Step(benchmark::State& state, const TSize* size, int32_t tool, int32_t radius, bool fast,
+          bench::TLoad load) {
   TBenchCore& core = Core(*size);
+  const bench::TLoadScope scope(load);
   core.InitMask();
   core.Bar = warp::TToolBarState{};
   core.Bar.WachsenDown = tool == warp::kToolGrow;
@@ -128,9 +136,16 @@ int main(int argc, char** argv) {
         for (bool fast : {false, true}) {
           const std::string name = std::string("Step/") + size.name + "/r" + std::to_string(radius) + "/" +
                                    kTools[tool] + (fast ? "/fast" : "/full");
-          benchmark::RegisterBenchmark(name.c_str(), Step, &size, tool, radius, fast)
+          benchmark::RegisterBenchmark(name.c_str(), Step, &size, tool, radius, fast, bench::TLoad::Quiet)
               ->Unit(benchmark::kMillisecond);
         }
+  for (bench::TLoad load : {bench::TLoad::Threads1, bench::TLoad::Quiet, bench::TLoad::OneProcessor,
+                            bench::TLoad::OtherBusy})
+    for (int32_t tool : {warp::kToolGrow, warp::kToolShrink, warp::kToolDrag}) {
+      const std::string name = std::string("Load/12MP/r300/") + kTools[tool] + "/" + bench::LoadName(load);
+      benchmark::RegisterBenchmark(name.c_str(), Step, &kSizes[2], tool, 300, true, load)
+          ->Unit(benchmark::kMillisecond);
+    }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
