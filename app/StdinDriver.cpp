@@ -196,6 +196,9 @@ private:
     case K::Tick: FForm.Timer1Timer(FForm.Timer1); break;
     case K::Undo: FForm.RueckgaengigBtnClick(FForm.RueckgaengigBtn); break;
     case K::Redo: FForm.WiederholenBtnClick(FForm.WiederholenBtn); break;
+    case K::Smooth:
+      if (FForm.GlaettenCheck->isChecked() != (c.Choice == 1)) FForm.GlaettenCheck->click();
+      break;
     }
   }
 

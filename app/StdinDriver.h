@@ -12,7 +12,7 @@
 //                       the window's button of that component name (ueberbtn, endebtn, ...)
 //   cancel              closes the open dialog as its cancel button or Esc would
 //   play SCRIPT         plays a morphane-replay stroke script in the window, in one go
-//   tool|axes|normalize|strength|radius|zoom|down|move|up|tick ...
+//   tool|axes|normalize|smooth|strength|radius|zoom|down|move|up|tick ...
 //                       one stroke-script command, as morphane-replay reads it
 //   shot [PART]         waits until the top window is shown and answers its window id; with
 //                       PART (SpeedBar1, SaveAsBtn, ...) also that part's rectangle in it
