@@ -11,6 +11,7 @@
 //   click TEXT          click the button captioned TEXT ("&" ignored) in the top window, or
 //                       the window's button of that component name (ueberbtn, endebtn, ...)
 //   cancel              closes the open dialog as its cancel button or Esc would
+//   taller N            makes the main window N pixels taller (negative: shorter)
 //   play SCRIPT         plays a morphane-replay stroke script in the window, in one go
 //   tool|axes|normalize|smooth|strength|radius|zoom|down|move|up|tick ...
 //                       one stroke-script command, as morphane-replay reads it

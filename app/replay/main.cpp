@@ -34,6 +34,7 @@ constexpr const char* kUsage =
 
 // --help: the same content as the manual page morphane-replay(1), in short.
 constexpr const char* kHelp = R"(Usage: morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--timing] [--full]
+                       [--animate FILE.gif [--frames N] [--size S]]
 
 Opens the picture INPUT as the Morphane window opens it (24 bits per pixel, undeformed, the
 settings of a new window: grow, X & Y, Normalize on, strength 0.4, radius 50, zoom 1), plays
@@ -46,6 +47,10 @@ Options:
   --timing         print "steps N, median M ms, max X ms" on standard error
   --full           run every step over the whole picture instead of the brush square
                    (the same result, for comparisons)
+  --animate FILE.gif  also write the deformation as an animated GIF, from the picture
+                   to the smooth result
+  --frames N       frames of the animation, 2 .. 250 (24)
+  --size S         the frames' longer side at most S pixels (800; 0: the picture's size)
   --help           show this text
   --version        show the version
 
@@ -54,6 +59,8 @@ Script: one command a line, words separated by blanks; "#" starts a comment line
                                        eraser: back to the original)
   axes xy|x|y                          the directions the effect works in
   normalize on|off                     the Normalize check box
+  smooth on|off                        the "Glätten" check box: the result rendered
+                                       smooth instead of pixel-exact
   strength V                           0.1 .. 1 (decimal point)
   radius N                             5 .. 300 picture pixels at zoom 1
   zoom V                               0.05 .. 10; view pixels = picture pixels x zoom
