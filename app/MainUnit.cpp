@@ -4,6 +4,7 @@
 #include "ImageBtnUnit.h"
 #include "Random.h"
 #include "StretchDraw.h"
+#include "WindowPlacement.h"
 #include "resources.h"
 
 #include <QApplication>
@@ -106,6 +107,8 @@ void TMainForm::buildWindow() {
   pal.setColor(QPalette::Window, ButtonFace());
   setPalette(pal);
   resize(kOuterWidth, kOuterHeight);
+  // Outer size with the frame and the centre of the screen, once the window manager has framed it.
+  new TWindowPlacement(this, QSize(kOuterWidth, kOuterHeight));
 
   MainMenu1 = new QMenuBar(this); // no items: not shown
   MainMenu1->hide();
@@ -348,23 +351,6 @@ void TMainForm::closeEvent(QCloseEvent* e) {
   FormCloseQuery(this, canClose);
   if (canClose) e->accept();
   else e->ignore();
-}
-
-void TMainForm::showEvent(QShowEvent* e) {
-  QMainWindow::showEvent(e);
-  if (sizedToFrame_) return;
-  sizedToFrame_ = true;
-  // The outer size includes the window frame, known only once the window manager has framed
-  // the window; then centre it on the screen.
-  QTimer::singleShot(0, this, [this] {
-    const int frameW = frameGeometry().width() - width();
-    const int frameH = frameGeometry().height() - height();
-    if (frameW > 0 || frameH > 0) resize(kOuterWidth - frameW, kOuterHeight - frameH);
-    if (QScreen* s = screen()) {
-      const QRect avail = s->availableGeometry();
-      move(avail.center() - QPoint(kOuterWidth / 2, kOuterHeight / 2));
-    }
-  });
 }
 
 void TMainForm::EndeBtnClick(QObject*) { close(); }

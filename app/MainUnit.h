@@ -204,7 +204,6 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* e) override;
-  void showEvent(QShowEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
@@ -218,7 +217,6 @@ private:
   int32_t drawnSplit_ = -1;      // split of panel 1 as last drawn; -1: not drawn yet
   warp::TRect drawnRect_;        // panel rectangle it was drawn in
   int wheelRest_ = 0;       // wheel movement short of a whole notch
-  bool sizedToFrame_ = false;
 };
 
 // The main window while it exists.

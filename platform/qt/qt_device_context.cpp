@@ -96,19 +96,16 @@ int TQtDeviceContext::GetDeviceCaps(int index) {
   }
 }
 
-// The device's own pixels: a widget measures itself in logical pixels, images, pixmaps and
-// printers in device pixels.
-QRectF devicePixels(const QPaintDevice& device) {
-  const qreal ratio = device.devType() == QInternal::Widget ? device.devicePixelRatioF() : 1.0;
-  return QRectF(0, 0, device.width() * ratio, device.height() * ratio);
-}
-
 RECT TQtDeviceContext::ClipRect() const {
   QPaintDevice* device = painter_.device();
   if (device == nullptr) return {0, 0, 0, 0};
-  // The device's area in the painter's coordinates.
+  // The device's area in the painter's coordinates. A widget is painted in its own logical
+  // coordinates, wherever its backing store puts it; images, pixmaps and printers measure
+  // themselves in device pixels.
   const QRect deviceRect =
-      painter_.deviceTransform().inverted().mapRect(devicePixels(*device)).toAlignedRect();
+      device->devType() == QInternal::Widget
+          ? QRect(0, 0, device->width(), device->height())
+          : painter_.deviceTransform().inverted().mapRect(QRectF(0, 0, device->width(), device->height())).toAlignedRect();
   RECT r = fromQRect(deviceRect);
   if (paintRect_.isValid()) r = intersect(r, fromQRect(paintRect_));
   if (painter_.hasClipping()) r = intersect(r, fromQRect(painter_.clipBoundingRect().toAlignedRect()));

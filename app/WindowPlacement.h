@@ -1,0 +1,37 @@
+// Places a top-level window centred on its screen when it is shown. A window manager reports the
+// frame it puts around the window only after the window is mapped, sometimes well after; the
+// placement is made again whenever the frame becomes known or changes, so that the frame
+// included is centred and, when an outer size is given, has exactly that size.
+#pragma once
+
+#include <QMargins>
+#include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QTimer>
+
+class QWidget;
+
+class TWindowPlacement : public QObject {
+  Q_OBJECT
+public:
+  // outerSize: the window's size with the frame; empty keeps the window's own size.
+  explicit TWindowPlacement(QWidget* window, QSize outerSize = QSize());
+
+  // Top-left corner of a frame of this size centred in the available area.
+  static QPoint CentredPosition(const QRect& available, const QSize& frameSize);
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void place();
+  QWidget* window_;
+  QSize outer_;
+  QSize clientSet_;       // the client size last given; another one means the user resized
+  QMargins frameSeen_;    // frame margins the last placement was made for
+  bool placed_ = false;
+  int checksLeft_ = 0;    // timer checks for a late frame
+  QTimer lateFrame_;
+};
