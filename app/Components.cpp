@@ -537,11 +537,23 @@ void TSpeedItem::paintEvent(QPaintEvent*) {
   const bool down = isChecked() || isDown();
   if (down) p.fillRect(r.adjusted(1, 1, -1, -1), QColor(255, 255, 255, 110));
   if (down || underMouse()) drawBevel(p, r, down ? TBevel::Lowered : TBevel::Raised);
-  const QPixmap glyph = icon().pixmap(iconSize(), QIcon::Normal, isChecked() ? QIcon::On : QIcon::Off);
+  const QPixmap glyph = icon().pixmap(iconSize(), isEnabled() ? QIcon::Normal : QIcon::Disabled,
+                                      isChecked() ? QIcon::On : QIcon::Off);
   const int shift = down ? 1 : 0;
-  if (!glyph.isNull()) p.drawPixmap((width() - glyph.width()) / 2 + shift, 1 + shift, glyph);
-  p.setPen(palette().color(QPalette::ButtonText));
-  p.drawText(QRect(shift, 21 + shift, width(), height() - 21), Qt::AlignHCenter | Qt::AlignTop, text());
+  const bool glyphOnly = toolButtonStyle() == Qt::ToolButtonIconOnly;
+  const int glyphTop = glyphOnly ? (height() - iconSize().height()) / 2 : 1;
+  if (!glyph.isNull()) p.drawPixmap((width() - glyph.width()) / 2 + shift, glyphTop + shift, glyph);
+  if (!glyphOnly) {
+    p.setPen(palette().color(QPalette::ButtonText));
+    p.drawText(QRect(shift, 21 + shift, width(), height() - 21), Qt::AlignHCenter | Qt::AlignTop, text());
+  }
+  // Reached with the keyboard: a dotted focus frame inside the edge.
+  if (hasFocus()) {
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = r.adjusted(2, 2, -2, -2);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+  }
 }
 
 TSpeedBar::TSpeedBar(QWidget* parent) : TPanel(parent, TBevel::Lowered, TBevel::Raised) {

@@ -157,6 +157,7 @@ void TMainForm::buildWindow() {
   Timer1->setInterval(1000);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
 
+  buildKeys();
   // Wheel notches over any part of the window reach FormMouseWheelDown/Up first.
   qApp->installEventFilter(this);
 }
@@ -233,6 +234,7 @@ void TMainForm::buildPageOperieren(QWidget* page) {
   ZoomEd->move(8, 336);
   SetHint(ZoomEd, "Stellt das Bild größer oder kleiner da", true);
   ZoomEd->OnChange = [this] { ZoomEdChange(ZoomEd); };
+  buildHistoryRow();
   SetHint(SpeedBar1, QString(), true);
 
   ScrollBox1 = new TScrollBox(Panel43);
@@ -388,6 +390,7 @@ void TMainForm::wheel(QWheelEvent* e) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+  if (keyEvent(watched, e)) return true;
   if (e->type() != QEvent::Wheel || !watched->isWidgetType()) return false;
   auto* w = static_cast<QWidget*>(watched);
   if (w->window() != this) return false;
@@ -425,9 +428,10 @@ void TMainForm::PaintBox1Paint(QObject*) {
     PaintView();
     return;
   }
-  if (!FResultDib.Info) return;
-  const int32_t w = DibWidth(FResultDib), h = DibHeight(FResultDib);
-  drawDib(PaintBox1->Handle(), FResultDib, w * FZoomNum / FZoomDen, h * FZoomNum / FZoomDen);
+  const TDib& shown = FShowingSource ? FSourceDib : FResultDib;
+  if (!shown.Info) return;
+  const int32_t w = DibWidth(shown), h = DibHeight(shown);
+  drawDib(PaintBox1->Handle(), shown, w * FZoomNum / FZoomDen, h * FZoomNum / FZoomDen);
 }
 
 // The brush outline while it is shown: the ellipse inscribed in FOutlineRect (right and bottom

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TBitBtnXP;
 class TImageBtn;
@@ -106,6 +107,8 @@ public:
   comp::TSpinEdit* StarkED = nullptr;
   comp::TSpinEdit* RadiusED = nullptr;
   comp::TSpinEdit* ZoomEd = nullptr;
+  comp::TSpeedItem* RueckgaengigBtn = nullptr; // undo and redo, in one row below the settings
+  comp::TSpeedItem* WiederholenBtn = nullptr;
   comp::TScrollBox* ScrollBox1 = nullptr;
   comp::TPaintBox* PaintBox1 = nullptr;
 
@@ -178,6 +181,14 @@ public:
   void PageControl2Change(QObject* Sender);
   void Timer1Timer(QObject* Sender);
 
+  // --- undo, redo and the keyboard (app/MainKeys.cpp) -----------------------------------------
+  void RueckgaengigBtnClick(QObject* Sender);
+  void WiederholenBtnClick(QObject* Sender);
+  void HistoryChanged() override;
+  // While the before/after key is held the editing view shows FSourceDib instead of FResultDib.
+  bool FShowingSource = false;
+  void SetShowingSource(bool On);
+
   // --- hooks of the editing engine ------------------------------------------------------------
   warp::TToolBarState ReadToolBar() override;
   void RepaintView() override;
@@ -211,6 +222,12 @@ private:
   void buildBottomBar(QWidget* client);
   void buildPageOperieren(QWidget* page);
   void buildPageErgebnis(QWidget* page);
+  void buildHistoryRow();
+  void buildKeys();
+  bool keyEvent(QObject* watched, QEvent* e);
+  void stepRadius(int steps);
+  std::vector<QObject*> editingKeys_; // shortcuts that work only on the editing page
+  quint32 sourceKeyCode_ = 0;         // scan code of the held before/after key
   void wheel(QWheelEvent* e);
   void drawOutlineOverlay(QPainter& p);
   int32_t progressSplit(const warp::TRect& r) const;

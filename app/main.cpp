@@ -1,6 +1,7 @@
 // Program start: the application object, the main window and the message loop.
 #include "Application.h"
 #include "MainUnit.h"
+#include "StdinDriver.h"
 
 #include "qt_platform.h"
 
@@ -31,5 +32,6 @@ int main(int argc, char** argv) {
 
   TMainForm form;
   form.show();
+  StartStdinDriverIfAsked(form);
   return app.exec();
 }

@@ -7,7 +7,7 @@ PACKAGES="build-essential gcc-multilib cmake ninja-build pkg-config ccache \
   libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev \
-  xvfb xauth openbox imagemagick poppler-utils fonts-dejavu-core \
+  xvfb xauth openbox x11-utils imagemagick poppler-utils fonts-dejavu-core man-db \
   qt6-translations-l10n"
 
 missing=""

@@ -15,6 +15,8 @@ TEditorCore::~TEditorCore() { ReleaseAll(); }
 void TEditorCore::FreeMask() {
   delete[] FMask;
   FMask = nullptr;
+  FHistory.Clear();
+  HistoryChanged();
 }
 
 bool TEditorCore::AllocMask() {
@@ -38,6 +40,8 @@ int32_t TEditorCore::PictureHeight() const { return FSourceDib.Info ? DibHeight(
 
 void TEditorCore::InitMask() {
   if (FMask) FillIdentity(FMask, PictureWidth(), PictureHeight());
+  FHistory.Clear();
+  HistoryChanged();
 }
 
 void TEditorCore::renderdi() {
@@ -146,6 +150,7 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
   const double strength = double(bar.Strength);
   const int32_t radius = Trunc(bar.Radius);
   const int32_t x = PictureX(X), y = PictureY(Y);
+  if (FMask != nullptr) FHistory.BeforeStep(FMask, StepSquare(x, y, radius));
   if (!FFastPath) {
     DoEffekt(x, y, X, Y, prevX, prevY, tool, xAxis, yAxis, strength, radius);
     renderdi();
@@ -183,6 +188,7 @@ void TEditorCore::ViewMouseDown(int32_t X, int32_t Y) {
   FLastX = X;
   FLastY = Y;
   FStrokeActive = true;
+  FHistory.BeginStroke(FMask ? PictureWidth() : 0, FMask ? PictureHeight() : 0);
   SetMouseCapture(true);
   SetTimerEnabled(true);
   Malen(X, Y, FLastX, FLastY);
@@ -201,6 +207,8 @@ void TEditorCore::ViewMouseUp(int32_t X, int32_t Y) {
   FStrokeActive = false;
   SetMouseCapture(false);
   SetTimerEnabled(false);
+  FHistory.EndStroke(FMask);
+  HistoryChanged();
 }
 
 void TEditorCore::TimerTick() { ViewMouseMove(FLastX, FLastY); }
@@ -225,6 +233,37 @@ void TEditorCore::PageChanged() { FOutlineShown = false; }
 void TEditorCore::PaintView() {
   EraseOutline();
   RepaintView();
+}
+
+TPictureRect TEditorCore::StepSquare(int32_t x, int32_t y, int32_t radius) const {
+  TStepInput in;
+  in.x = x;
+  in.y = y;
+  in.radius = radius;
+  const int32_t w = PictureWidth(), h = PictureHeight();
+  return StepApplies(in, w, h) ? BrushSquare(in, w, h) : TPictureRect{};
+}
+
+void TEditorCore::Undo() { StepHistory(true); }
+void TEditorCore::Redo() { StepHistory(false); }
+
+void TEditorCore::StepHistory(bool back) {
+  if (FStrokeActive || FMask == nullptr) return;
+  const bool fits = ResultFits();
+  const TSpanFn render = [&](int32_t r, int32_t left, int32_t right) {
+    if (fits) warp::RenderArea(FSourceDib, FMask, FResultDib, TPictureRect{left, r, right, r});
+  };
+  const TPictureRect changed = back ? FHistory.Undo(FMask, render) : FHistory.Redo(FMask, render);
+  if (changed.Empty()) return;
+  if (!fits) {
+    renderdi();
+    PaintView();
+  } else {
+    EraseOutline();
+    const TRect view = ViewRectOf(changed);
+    if (!view.Empty()) RepaintViewRect(view);
+  }
+  HistoryChanged();
 }
 
 TRect TEditorCore::OutlineRect(int32_t X, int32_t Y, long double R, long double Z) {

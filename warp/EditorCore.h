@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Mask.h"
+#include "StrokeHistory.h"
 #include "Tools.h"
 #include "Velbrik.h"
 #include "platform/win.h"
@@ -70,6 +71,8 @@ public:
   virtual void ResizeView(int32_t Width, int32_t Height) = 0;
   // Owner of the message boxes the engine shows; null shows them without an owner.
   virtual platform::HWND MessageOwner() { return nullptr; }
+  // What can be undone or redone may have changed (a stroke ended, undo, redo, a new mask).
+  virtual void HistoryChanged() {}
 
   // ---- State ----
 
@@ -148,6 +151,18 @@ public:
   // PaintBox1Paint as the program calls it: erases the outline if shown, repaints the view.
   void PaintView();
 
+  // ---- Undo and redo of whole strokes (press to release) ----
+
+  // Every stroke that changed the mask, kept until the mask is replaced or reset.
+  TStrokeHistory FHistory;
+  bool CanUndo() const { return !FStrokeActive && FHistory.CanUndo(); }
+  bool CanRedo() const { return !FStrokeActive && FHistory.CanRedo(); }
+  // Mask and result as before the last stroke (Undo) or after the stroke undone last (Redo),
+  // byte for byte; only the entries written are rendered and their part of the view repainted.
+  // Nothing during a stroke.
+  void Undo();
+  void Redo();
+
   // ---- Arithmetic of the view, public for the host and the tests ----
 
   // Tool code 0..4 from the tool buttons (ZerrenBtn wins, then SchmierenBtn, ...; grow by default).
@@ -169,6 +184,8 @@ private:
   TStepInput StepInput(int32_t x, int32_t y, int32_t curX, int32_t curY, int32_t lastX, int32_t lastY,
                        int32_t tool, bool xAxis, bool yAxis, double strength, int32_t radius);
   TProgressFn Progress();
+  TPictureRect StepSquare(int32_t x, int32_t y, int32_t radius) const;
+  void StepHistory(bool back);
 
   TStepScratch FStepScratch; // the fast step's buffers, reused from step to step
 };

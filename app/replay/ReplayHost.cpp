@@ -64,6 +64,8 @@ void TReplayHost::Run(const TCommand& c) {
   case TCommandKind::Move: timed(FStrokeActive, [&] { ViewMouseMove(c.X, c.Y); }); break;
   case TCommandKind::Up: ViewMouseUp(c.X, c.Y); break;
   case TCommandKind::Tick: timed(FStrokeActive, [&] { TimerTick(); }); break;
+  case TCommandKind::Undo: Undo(); break;
+  case TCommandKind::Redo: Redo(); break;
   }
 }
 

@@ -106,9 +106,9 @@ bool ParseScript(std::istream& in, std::vector<TCommand>& commands, std::string&
     } else if (cmd == "down" || cmd == "move" || cmd == "up") {
       c.Kind = cmd == "down" ? TCommandKind::Down : cmd == "move" ? TCommandKind::Move : TCommandKind::Up;
       if (!want(2) || !ParseInt(t[1], c.X) || !ParseInt(t[2], c.Y)) return fail("zwei ganze Zahlen X Y erwartet");
-    } else if (cmd == "tick") {
-      c.Kind = TCommandKind::Tick;
-      if (!want(0)) return fail("tick hat keine Werte");
+    } else if (cmd == "tick" || cmd == "undo" || cmd == "redo") {
+      c.Kind = cmd == "tick" ? TCommandKind::Tick : cmd == "undo" ? TCommandKind::Undo : TCommandKind::Redo;
+      if (!want(0)) return fail(cmd + " hat keine Werte");
     } else {
       return fail("unbekannter Befehl \"" + cmd + "\"");
     }

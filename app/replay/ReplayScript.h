@@ -3,6 +3,7 @@
 //
 //   tool grow|shrink|eraser|smear|drag   axes xy|x|y   normalize on|off
 //   strength V   radius N   zoom V       down X Y   move X Y   up X Y   tick
+//   undo   redo   (the last stroke, as Ctrl+Z and Ctrl+Y in the window; ignored during a stroke)
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,7 @@
 
 namespace replay {
 
-enum class TCommandKind { Tool, Axes, Normalize, Strength, Radius, Zoom, Down, Move, Up, Tick };
+enum class TCommandKind { Tool, Axes, Normalize, Strength, Radius, Zoom, Down, Move, Up, Tick, Undo, Redo };
 
 struct TCommand {
   TCommandKind Kind = TCommandKind::Tick;

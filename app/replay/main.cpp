@@ -6,10 +6,13 @@
 // integers); --timing prints the step times on stderr; --full runs every step over the whole
 // picture instead of only the brush square (same results, for comparisons).
 //
+// --help prints the script commands, --version the build's version.
+//
 // Exit status: 0 done; 1 the picture could not be opened or a file not written; 2 bad
 // arguments or a malformed script line. Nothing is written unless everything succeeded.
 #include "ReplayHost.h"
 #include "ReplayScript.h"
+#include "morphane_version.h"
 
 #include <cstdio>
 #include <fstream>
@@ -20,6 +23,40 @@ namespace {
 
 constexpr const char* kUsage =
     "Aufruf: morphane-replay EINGABE SKRIPT AUSGABE [--mask MASKENDATEI] [--timing] [--full]";
+
+// --help: the same content as the manual page morphane-replay(1), in short.
+constexpr const char* kHelp = R"(Usage: morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--timing] [--full]
+
+Opens the picture INPUT as the Morphane window opens it (24 bits per pixel, undeformed, the
+settings of a new window: grow, X & Y, Normalize on, strength 0.4, radius 50, zoom 1), plays
+the stroke SCRIPT through the editing view's own code and writes the result to OUTPUT, by its
+extension (.bmp or .png). Nothing is written unless everything succeeded.
+
+Options:
+  --mask MASKFILE  also write the mask: width x height entries, rows bottom-up, each the
+                   source column X then row Y as little-endian signed 32-bit integers
+  --timing         print "steps N, median M ms, max X ms" on standard error
+  --full           run every step over the whole picture instead of the brush square
+                   (the same result, for comparisons)
+  --help           show this text
+  --version        show the version
+
+Script: one command a line, words separated by blanks; "#" starts a comment line.
+  tool grow|shrink|eraser|smear|drag   the tool (grow: bulge, shrink: pinch,
+                                       eraser: back to the original)
+  axes xy|x|y                          the directions the effect works in
+  normalize on|off                     the Normalize check box
+  strength V                           0.1 .. 1 (decimal point)
+  radius N                             5 .. 300 picture pixels at zoom 1
+  zoom V                               0.05 .. 10; view pixels = picture pixels x zoom
+  down X Y | move X Y | up X Y         the mouse button pressed, moved, released at view
+                                       pixel X Y (from the top left)
+  tick                                 one repeat of the held button (once a second in
+                                       the window)
+
+Exit status: 0 done; 1 the picture could not be opened or a file not written; 2 bad
+arguments or a malformed script line (its number is named).
+)";
 
 struct TArgs {
   std::string input, script, output, mask;
@@ -78,6 +115,17 @@ bool WriteMask(const warp::TEditorCore& core, const std::string& path, std::stri
 } // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string s = argv[i];
+    if (s == "--help") {
+      std::cout << kHelp;
+      return 0;
+    }
+    if (s == "--version") {
+      std::cout << "morphane-replay (Morphane 2.0) " << MORPHANE_BUILD_VERSION << "\n";
+      return 0;
+    }
+  }
   TArgs args;
   if (!ParseArgs(argc, argv, args)) {
     std::cerr << kUsage << "\n";

@@ -392,10 +392,51 @@ void ToolErase(QPainter& p, bool down) {
   p.drawLine(QPointF(3, 21.5), QPointF(20, 21.5));
 }
 
+// Undo: an arrow bending back to the left; redo: the same arrow mirrored. Drawn on the tool
+// glyphs' 24-pixel grid, for 16 x 16 cells.
+void HistoryArrow(QPainter& p, bool down, bool redo) {
+  p.save();
+  if (redo) {
+    p.translate(24, 0);
+    p.scale(-1, 1);
+  }
+  const QColor c = down ? kTealDark : kTeal;
+  QLinearGradient g(6, 0, 21, 0);
+  g.setColorAt(0, c);
+  g.setColorAt(1, c.lighter(150));
+  QPainterPath arc;
+  arc.moveTo(18.5, 19.5);
+  arc.cubicTo(22, 12, 16.5, 6.5, 9.5, 8.2);
+  p.setPen(QPen(QBrush(g), 2.8, Qt::SolidLine, Qt::RoundCap));
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(arc);
+  QPainterPath head;
+  head.moveTo(3, 10);
+  head.lineTo(10.5, 3.5);
+  head.lineTo(11.8, 12.8);
+  head.closeSubpath();
+  p.setPen(QPen(c.darker(140), 0.8));
+  p.setBrush(c);
+  p.drawPath(head);
+  p.restore();
+}
+void ToolUndo(QPainter& p, bool down) { HistoryArrow(p, down, false); }
+void ToolRedo(QPainter& p, bool down) { HistoryArrow(p, down, true); }
+
 QImage ToolStrip(void (*draw)(QPainter&, bool)) {
   return Supersampled(48, 24, 4, [draw](QPainter& p) {
     draw(p, false);
     p.translate(24 + 1, 1); // the down cell: pressed one pixel into the face
+    draw(p, true);
+  });
+}
+
+// The small buttons' glyphs: two 16 x 16 cells, up and down.
+QImage SmallToolStrip(void (*draw)(QPainter&, bool)) {
+  return Supersampled(32, 16, 6, [draw](QPainter& p) {
+    p.scale(16.0 / 24, 16.0 / 24);
+    draw(p, false);
+    p.translate(24 + 1.5, 1.5);
     draw(p, true);
   });
 }
@@ -799,6 +840,8 @@ bool WriteAll() {
   ok &= Save(ToolStrip(ToolSmear), "art/tool_schmieren.png");
   ok &= Save(ToolStrip(ToolDrag), "art/tool_zerren.png");
   ok &= Save(ToolStrip(ToolErase), "art/tool_radierer.png");
+  ok &= Save(SmallToolStrip(ToolUndo), "art/tool_rueckgaengig.png");
+  ok &= Save(SmallToolStrip(ToolRedo), "art/tool_wiederholen.png");
   ok &= Save(Wallpaper(), "art/speedbar.png");
   ok &= Save(WebGlyph(), "art/www.png");
   ok &= Save(ResultSide().convertToFormat(QImage::Format_RGB32), "art/result_side.png");
