@@ -42,9 +42,12 @@ void waitForFrame(QWidget* w) {
   QTest::qWait(300);
 }
 
+// The window manager carries out a move some time after it was asked for.
 void expectCentred(QWidget* w) {
   const QRect avail = w->screen()->availableGeometry();
-  const QPoint offset = w->frameGeometry().center() - avail.center();
+  auto offsetNow = [&] { return w->frameGeometry().center() - avail.center(); };
+  waitUntil([&] { return std::abs(offsetNow().x()) <= 1 && std::abs(offsetNow().y()) <= 1; });
+  const QPoint offset = offsetNow();
   EXPECT_LE(std::abs(offset.x()), 1) << "frame " << w->frameGeometry().x() << "," << w->frameGeometry().y();
   EXPECT_LE(std::abs(offset.y()), 1);
 }
@@ -57,6 +60,7 @@ TEST_F(WindowManagerTest, OuterSizeWithTheFrameCentredAndTheTitleAlone) {
   TMainForm& f = make(false);
   f.show();
   waitForFrame(&f);
+  waitUntil([&] { return f.frameGeometry().size() == QSize(638, 512); });
   EXPECT_EQ(f.frameGeometry().size(), QSize(638, 512));
   expectCentred(&f);
   EXPECT_EQ(f.minimumSize(), f.size()) << "the designed size is the smallest";
@@ -93,7 +97,7 @@ TEST_F(WindowManagerTest, InformationAndPrintDialogsAreCentredOnTheScreen) {
   f.show();
   waitForFrame(&f);
   f.move(0, 0); // away from the centre: the dialogs must not follow it
-  QTest::qWait(200);
+  waitUntil([&] { return f.frameGeometry().topLeft() == QPoint(0, 0); });
   TAboutBox about(&f);
   about.show();
   waitForFrame(&about);
