@@ -105,7 +105,11 @@ private:
       return Answer("ok");
     }
     if (verb == "play") return Answer(Play(arg));
-    if (verb == "shot") return WaitShown(TopWindow(), QElapsedTimer());
+    if (verb == "shot") {
+      QWidget* part = arg.isEmpty() ? nullptr : Named(arg);
+      if (!arg.isEmpty() && part == nullptr) return Answer("error shot " + arg);
+      return WaitShown(TopWindow(), part, QElapsedTimer());
+    }
     // Anything else is one line of a stroke script.
     return Answer(Play(line, false));
   }
@@ -129,10 +133,14 @@ private:
     for (QAbstractButton* b : TopWindow()->findChildren<QAbstractButton*>()) {
       if (b->isVisible() && b->isEnabled() && QString(b->text()).remove('&') == text) return b;
     }
-    if (TopWindow() != &FForm) return nullptr;
+    return TopWindow() == &FForm ? Named(text) : nullptr;
+  }
+
+  // The main window's components that commands name.
+  QWidget* Named(const QString& text) const {
     const std::pair<const char*, QWidget*> named[] = {
-        {"ueberbtn", FForm.ueberbtn}, {"endebtn", FForm.endebtn},   {"wwwBtn", FForm.wwwBtn},
-        {"SaveAsBtn", FForm.SaveAsBtn}, {"PrintBtn", FForm.PrintBtn}};
+        {"ueberbtn", FForm.ueberbtn},   {"endebtn", FForm.endebtn},   {"wwwBtn", FForm.wwwBtn},
+        {"SaveAsBtn", FForm.SaveAsBtn}, {"PrintBtn", FForm.PrintBtn}, {"SpeedBar1", FForm.SpeedBar1}};
     for (const auto& [name, widget] : named)
       if (text == name) return widget;
     return nullptr;
@@ -201,18 +209,25 @@ private:
   }
 
   // Answers once the window is visible and exposed and has been left alone for a moment.
-  void WaitShown(QWidget* window, QElapsedTimer waited) {
+  // With a part, its rectangle in the window's pixels follows: "window 0x1e00007 84x420+2+62".
+  void WaitShown(QWidget* window, QWidget* part, QElapsedTimer waited) {
     if (!waited.isValid()) waited.start();
     const bool shown = window->isVisible() && window->windowHandle() && window->windowHandle()->isExposed();
     if (!shown && waited.elapsed() < kShowTimeoutMs) {
-      QTimer::singleShot(50, this, [this, window, waited] { WaitShown(window, waited); });
+      QTimer::singleShot(50, this, [this, window, part, waited] { WaitShown(window, part, waited); });
       return;
     }
     if (!shown) return Answer("error the window is not shown");
     QPointer<QWidget> guard(window);
-    QTimer::singleShot(kSettleMs, this, [guard] {
+    QTimer::singleShot(kSettleMs, this, [guard, part] {
       if (guard.isNull()) return Answer("error the window closed");
-      Answer(QStringLiteral("window 0x%1").arg(guard->winId(), 0, 16));
+      QString answer = QStringLiteral("window 0x%1").arg(guard->winId(), 0, 16);
+      if (part != nullptr) {
+        const qreal ratio = guard->devicePixelRatioF();
+        const QRect r(part->mapTo(guard.data(), QPoint(0, 0)) * ratio, part->size() * ratio);
+        answer += QStringLiteral(" %1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
+      }
+      Answer(answer);
     });
   }
 

@@ -14,7 +14,8 @@
 //   play SCRIPT         plays a morphane-replay stroke script in the window, in one go
 //   tool|axes|normalize|strength|radius|zoom|down|move|up|tick ...
 //                       one stroke-script command, as morphane-replay reads it
-//   shot                waits until the top window is shown and answers its window id
+//   shot [PART]         waits until the top window is shown and answers its window id; with
+//                       PART (SpeedBar1, SaveAsBtn, ...) also that part's rectangle in it
 //
 // A command that opens a modal dialog (click, open) answers while the dialog runs, so the next
 // commands reach the dialog.

@@ -6,8 +6,10 @@
 #include <QWindow>
 
 namespace {
-constexpr int kCheckInterval = 50; // ms
-constexpr int kChecks = 60;        // the frame is looked for during 3 s after showing
+constexpr int kCheckInterval = 50;  // ms
+constexpr int kSettledChecks = 10;  // a framed window in place this many checks running is done
+constexpr int kUnframedChecks = 60; // without a frame after 3 s there is no window manager
+constexpr int kMaxChecks = 400;     // a busy machine's window manager may take its time: 20 s
 } // namespace
 
 TWindowPlacement::TWindowPlacement(QWidget* window, QSize outerSize)
@@ -15,8 +17,13 @@ TWindowPlacement::TWindowPlacement(QWidget* window, QSize outerSize)
   window->installEventFilter(this);
   lateFrame_.setInterval(kCheckInterval);
   connect(&lateFrame_, &QTimer::timeout, this, [this] {
-    place();
-    if (--checksLeft_ <= 0) lateFrame_.stop();
+    const bool inPlace = place();
+    const bool framed = !frameSeen_.isNull();
+    settled_ = inPlace ? settled_ + 1 : 0;
+    ++checks_;
+    if ((framed && settled_ >= kSettledChecks) || (!framed && settled_ >= kUnframedChecks) ||
+        checks_ >= kMaxChecks)
+      lateFrame_.stop();
   });
 }
 
@@ -29,14 +36,10 @@ bool TWindowPlacement::eventFilter(QObject* watched, QEvent* event) {
   if (watched != window_) return false;
   switch (event->type()) {
   case QEvent::Show:
-    placed_ = false;
+    checks_ = settled_ = 0;
+    frameSeen_ = QMargins();
     place();
-    checksLeft_ = kChecks;
     lateFrame_.start();
-    break;
-  case QEvent::Move:
-  case QEvent::Resize:
-    if (lateFrame_.isActive()) place();
     break;
   case QEvent::Hide:
     lateFrame_.stop();
@@ -47,25 +50,26 @@ bool TWindowPlacement::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-void TWindowPlacement::place() {
+// Until the window manager has settled, its frame and the window's place are checked again and
+// again; the window is put where it belongs whenever they differ. True when it is there.
+bool TWindowPlacement::place() {
   const QMargins frame = window_->windowHandle() ? window_->windowHandle()->frameMargins() : QMargins();
-  if (placed_ && frame == frameSeen_) return;
-  // A size the user chose meanwhile stays.
-  if (placed_ && outer_.isValid() && window_->size() != clientSet_) {
-    lateFrame_.stop();
-    return;
-  }
   frameSeen_ = frame;
-  placed_ = true;
   QSize client = window_->size();
   if (outer_.isValid()) {
     client = outer_.shrunkBy(frame).expandedTo(QSize(1, 1));
-    // The designed size is also the smallest one.
+    if (window_->size() != client) {
+      // The designed size is also the smallest one.
+      window_->setMinimumSize(client);
+      window_->resize(client);
+      return false;
+    }
     window_->setMinimumSize(client);
-    window_->resize(client);
-    clientSet_ = client;
   }
   QScreen* screen = window_->screen();
-  if (screen == nullptr) return;
-  window_->move(CentredPosition(screen->availableGeometry(), client.grownBy(frame)));
+  if (screen == nullptr) return true;
+  const QPoint target = CentredPosition(screen->availableGeometry(), client.grownBy(frame));
+  if (window_->frameGeometry().topLeft() == target) return true;
+  window_->move(target);
+  return false;
 }

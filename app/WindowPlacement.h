@@ -26,12 +26,11 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  void place();
+  bool place();
   QWidget* window_;
   QSize outer_;
-  QSize clientSet_;       // the client size last given; another one means the user resized
-  QMargins frameSeen_;    // frame margins the last placement was made for
-  bool placed_ = false;
-  int checksLeft_ = 0;    // timer checks for a late frame
+  QMargins frameSeen_; // the frame at the last check; none until the window manager reports it
+  int checks_ = 0;     // checks since the window was shown
+  int settled_ = 0;    // checks running that found the window in place
   QTimer lateFrame_;
 };

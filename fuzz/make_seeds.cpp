@@ -107,6 +107,8 @@ void bmpSeeds() {
       {"32bit-fields", 32, 40, 3, {0x00FF0000, 0x0000FF00, 0x000000FF}},
       {"32bit-fields-h52", 32, 52, 3, {0x0000FF00, 0x00FF0000, 0xFF000000}},
       {"32bit-alpha-h56", 32, 56, 6, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
+      {"32bit-alpha-h124", 32, 124, 3, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
+      {"32bit-alphafields-h40", 32, 40, 6, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
   };
   for (const Fields& fd : fields) {
     vtest::BmpFile f;
@@ -183,6 +185,11 @@ void pngSeeds() {
       rows.push_back(row);
     }
     save("png", std::string(k.name) + ".png", codec_test::MakePng(spec, rows));
+    if (k.type == PNG_COLOR_TYPE_RGB && k.depth == 8) {
+      spec.icc = codec_test::WideGamutProfile();
+      save("png", std::string(k.name) + "-profile.png", codec_test::MakePng(spec, rows));
+      spec.icc.clear();
+    }
     spec.interlaced = true;
     save("png", std::string(k.name) + "-interlaced.png", codec_test::MakePng(spec, rows));
     if (k.type == PNG_COLOR_TYPE_GRAY) {
@@ -228,6 +235,25 @@ void jpegSeeds() {
   Bytes s;
   for (int i = 0; i < 13 * 7 * 3; ++i) s.push_back(uint8_t(i * 11));
   save("jpeg", "colour-odd.jpg", codec_test::MakeJpeg(odd, s));
+
+  // Turned by EXIF, carrying a colour profile, arithmetic-coded.
+  codec_test::JpegSpec shown;
+  shown.width = w;
+  shown.height = h;
+  shown.orientation = 6;
+  save("jpeg", "colour-exif6.jpg", codec_test::MakeJpeg(shown, samples(3)));
+  shown.orientation = 0;
+  shown.icc = codec_test::WideGamutProfile();
+  save("jpeg", "colour-profile.jpg", codec_test::MakeJpeg(shown, samples(3)));
+  shown.components = 1;
+  shown.icc = codec_test::LinearGreyProfile();
+  save("jpeg", "grey-profile.jpg", codec_test::MakeJpeg(shown, samples(1)));
+  shown.components = 3;
+  shown.icc.clear();
+  shown.arithmetic = true;
+  save("jpeg", "colour-arithmetic.jpg", codec_test::MakeJpeg(shown, samples(3)));
+  shown.progressive = true;
+  save("jpeg", "colour-arithmetic-progressive.jpg", codec_test::MakeJpeg(shown, samples(3)));
 }
 
 // ---- GIF ----
@@ -325,11 +351,16 @@ void tiffSeeds() {
       {"rgb-tiled", COMPRESSION_NONE, 3, 8, -1, 16, ORIENTATION_TOPLEFT},
       {"rgb-tiled-lzw", COMPRESSION_LZW, 3, 8, -1, 16, ORIENTATION_TOPLEFT},
       {"rgb-bottomup", COMPRESSION_NONE, 3, 8, -1, 0, ORIENTATION_BOTLEFT},
+      {"rgb-turned-profile", COMPRESSION_LZW, 3, 8, -1, 0, ORIENTATION_RIGHTTOP},
+      {"rgb-tiled-turned", COMPRESSION_NONE, 3, 8, -1, 16, ORIENTATION_LEFTBOT},
+      {"grey16-alpha", COMPRESSION_NONE, 2, 16, EXTRASAMPLE_UNASSALPHA, 0, ORIENTATION_TOPLEFT},
+      {"cmyk", COMPRESSION_LZW, 4, 8, -1, 0, ORIENTATION_TOPLEFT},
   };
   for (const Kind& k : kinds) {
     codec_test::TiffSpec spec;
     spec.width = w;
     spec.height = h;
+    if (k.orientation == ORIENTATION_RIGHTTOP) spec.icc = codec_test::WideGamutProfile();
     spec.compression = k.compression;
     spec.samplesPerPixel = k.samples;
     spec.bitsPerSample = k.bits;
@@ -337,6 +368,8 @@ void tiffSeeds() {
     spec.tileSize = k.tile;
     spec.orientation = k.orientation;
     spec.rowsPerStrip = k.compression == COMPRESSION_JPEG ? 8 : 3;
+    if (k.samples == 2) spec.photometric = PHOTOMETRIC_MINISBLACK;
+    if (std::string(k.name) == "cmyk") spec.photometric = PHOTOMETRIC_SEPARATED;
     save("tiff", std::string(k.name) + ".tif", codec_test::MakeTiff(spec, rgbRows(k.samples, k.bits / 8)));
   }
 }

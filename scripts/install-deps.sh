@@ -4,7 +4,7 @@
 set -eu
 PACKAGES="build-essential gcc-multilib cmake ninja-build pkg-config ccache \
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev \
-  libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev \
+  libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev libexif-dev liblcms2-dev \
   googletest libgtest-dev libgmock-dev libbenchmark-dev \
   clang libclang-rt-14-dev \
   xvfb xauth openbox x11-utils imagemagick poppler-utils fonts-dejavu-core man-db \

@@ -103,7 +103,7 @@ export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share
 export XDG_CACHE_HOME=$home/.cache XDG_RUNTIME_DIR=$work/runtime
 export FONTCONFIG_FILE=$work/fonts.conf
 unset LANG LC_ALL LC_MESSAGES QT_QPA_PLATFORM QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS
-export QT_QPA_PLATFORMTHEME= QT_STYLE_OVERRIDE=Fusion QT_ENABLE_HIGHDPI_SCALING=0
+export QT_QPA_PLATFORMTHEME= QT_STYLE_OVERRIDE=Fusion
 export QT_QPA_PLATFORM=xcb
 
 run_session() {
@@ -129,13 +129,16 @@ run_session() {
     case $reply in error*) abort "'$*': $reply" ;; esac
   }
   # Takes the top window once two captures a moment apart agree (lists fill in the background).
+  # With a second argument (a component name) only that part of the window is kept.
   shot() {
-    send shot
-    local id=${reply#window } previous="" n
+    send shot ${2:-}
+    local answer=${reply#window } previous="" n crop=()
+    local id=${answer%% *}
+    [ -n "${2:-}" ] && crop=(-crop "${answer#* }" +repage)
     for n in $(seq 40); do
       import -window "$id" "$work/shot-$n.ppm"
       if [ -n "$previous" ] && cmp -s "$previous" "$work/shot-$n.ppm"; then
-        convert "$work/shot-$n.ppm" -strip -define png:exclude-chunks=date,time "$images/$1.png"
+        convert "$work/shot-$n.ppm" "${crop[@]}" -strip -define png:exclude-chunks=date,time "$images/$1.png"
         return 0
       fi
       previous=$work/shot-$n.ppm
@@ -151,6 +154,7 @@ run_session() {
   send zoom 1
   send play "$root/docs/replay/wachsen.txt"
   shot gesicht-operieren-wachsen
+  shot werkzeugleiste SpeedBar1
   send page 2
   shot ergebnis-verarbeiten
   send page 0

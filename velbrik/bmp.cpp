@@ -1,5 +1,5 @@
-// Windows bitmap files: reading (1, 4, 8, 16, 24, 32 bits; RLE4, RLE8, bit fields; core and
-// info headers; bottom-up and top-down) and writing (1, 4, 8, 24 bits, uncompressed).
+// Windows bitmap files: reading (1, 4, 8, 16, 24, 32 bits; RLE4, RLE8, bit fields with or
+// without alpha, composed over white; core and info headers; bottom-up and top-down) and writing (1, 4, 8, 24 bits, uncompressed).
 //
 // Every number in the file is distrusted: header size, offsets, palette count and the extent of
 // the pixel data are checked against the file's size, and the picture's size goes through
@@ -57,6 +57,7 @@ struct Header {
   uint32_t compression = kBiRgb;
   uint32_t clrUsed = 0;
   uint32_t masks[3] = {0, 0, 0}; // red, green, blue
+  uint32_t alphaMask = 0;
   size_t paletteOffset = 0;
   size_t paletteEntryBytes = 4;
   uint32_t offBits = 0;
@@ -104,6 +105,7 @@ bool parseHeader(const uint8_t* data, size_t size, Header& h, std::string& error
     const bool fields = h.compression == kBiBitfields || h.compression == kBiAlphaBitfields;
     if (hs >= 52) {
       for (int i = 0; i < 3; ++i) h.masks[i] = le32(p + 40 + 4 * i);
+      if (hs >= 56) h.alphaMask = le32(p + 52);
     } else if (fields) {
       // A plain info header is followed by the masks (three, or four with alpha).
       const size_t maskBytes = h.compression == kBiAlphaBitfields ? 16 : 12;
@@ -112,6 +114,7 @@ bool parseHeader(const uint8_t* data, size_t size, Header& h, std::string& error
         return false;
       }
       for (int i = 0; i < 3; ++i) h.masks[i] = le32(data + h.paletteOffset + 4 * i);
+      if (maskBytes == 16) h.alphaMask = le32(data + h.paletteOffset + 12);
       h.paletteOffset += maskBytes;
     }
   }
@@ -192,6 +195,27 @@ void copy24Rows(const uint8_t* pixels, int64_t srcStride, const Header& h, TDib&
   }
 }
 
+// White behind a partly transparent colour, rounded.
+inline uint8_t overWhite(unsigned colour, unsigned alpha) {
+  return uint8_t((colour * alpha + 255u * (255u - alpha) + 127u) / 255u);
+}
+
+// An alpha channel counts where bit fields name one (in the header or after it, or in a V4/V5
+// header with plain pixels) and some pixel is not fully transparent: writers that leave the
+// channel at 0 mean an opaque picture.
+bool usesAlpha(const uint8_t* pixels, int64_t srcStride, const Header& h) {
+  if (h.alphaMask == 0 || h.bitCount < 16) return false;
+  const bool fields = h.compression == kBiBitfields || h.compression == kBiAlphaBitfields;
+  if (!fields && h.headerSize < 108) return false;
+  const int bytes = h.bitCount / 8;
+  for (int64_t r = 0; r < h.height; ++r) {
+    const uint8_t* src = pixels + r * srcStride;
+    for (int64_t x = 0; x < h.width; ++x, src += bytes)
+      if (((bytes == 2 ? le16(src) : le32(src)) & h.alphaMask) != 0) return true;
+  }
+  return false;
+}
+
 void convertFieldRows(const uint8_t* pixels, int64_t srcStride, const Header& h, TDib& dib,
                       Progress& progress) {
   uint32_t masks[3];
@@ -204,15 +228,24 @@ void convertFieldRows(const uint8_t* pixels, int64_t srcStride, const Header& h,
     masks[0] = 0xFF0000; masks[1] = 0xFF00; masks[2] = 0xFF;
   }
   const Channel red(masks[0]), green(masks[1]), blue(masks[2]);
+  const bool alpha = usesAlpha(pixels, srcStride, h);
+  const Channel opacity(alpha ? h.alphaMask : 0);
   const int bytes = h.bitCount / 8;
   for (int64_t r = 0; r < h.height; ++r) {
     const uint8_t* src = pixels + r * srcStride;
     uint8_t* dst = DibRow(dib, targetRow(h, r));
     for (int64_t x = 0; x < h.width; ++x, src += bytes, dst += 3) {
       const uint32_t v = bytes == 2 ? le16(src) : le32(src);
-      dst[0] = blue(v);
-      dst[1] = green(v);
-      dst[2] = red(v);
+      if (alpha) {
+        const unsigned a = opacity(v);
+        dst[0] = overWhite(blue(v), a);
+        dst[1] = overWhite(green(v), a);
+        dst[2] = overWhite(red(v), a);
+      } else {
+        dst[0] = blue(v);
+        dst[1] = green(v);
+        dst[2] = red(v);
+      }
     }
     progress.rows(r + 1, h.height);
   }

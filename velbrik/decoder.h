@@ -51,6 +51,10 @@ inline uint8_t* DibRowFromTop(const TDib& dib, int32_t rowFromTop) {
   return DibRow(dib, dib.Info->bmiHeader.biHeight - 1 - rowFromTop);
 }
 
+// A 1-bit picture whose first colour is lighter than its second gets both swapped, and every
+// pixel's index with them, so that index 0 is the darker colour (promotion shows index 0 black).
+void DarkIndexFirst(TDib& dib);
+
 // Marks a record as failed: releases what it refers to, clears Info, Memory and Bits and stores
 // the message (cut to fit) where the error text belongs.
 void FailDib(TDib& dib, const std::string& message);

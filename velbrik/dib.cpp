@@ -119,6 +119,26 @@ void SetDibColour(TDib& dib, int index, uint8_t red, uint8_t green, uint8_t blue
 
 void FinishPalette(TDib& dib) { makePalette(dib); }
 
+void DarkIndexFirst(TDib& dib) {
+  if (dib.Info == nullptr || dib.Bits == nullptr || dib.Info->bmiHeader.biBitCount != 1) return;
+  const VRgbQuad first = dib.Info->bmiColors[0], second = dib.Info->bmiColors[1];
+  // Luma weights of Rec. 601, in thousandths.
+  auto luma = [](const VRgbQuad& q) { return 299 * q.rgbRed + 587 * q.rgbGreen + 114 * q.rgbBlue; };
+  if (luma(first) <= luma(second)) return;
+  SetDibColour(dib, 0, second.rgbRed, second.rgbGreen, second.rgbBlue);
+  SetDibColour(dib, 1, first.rgbRed, first.rgbGreen, first.rgbBlue);
+  FinishPalette(dib);
+  const VBitmapInfoHeader& h = dib.Info->bmiHeader;
+  const int32_t fullBytes = h.biWidth / 8, usedBits = h.biWidth % 8;
+  // Bits beyond the width stay 0.
+  const uint8_t lastMask = uint8_t(0xFF00u >> usedBits);
+  for (int32_t y = 0; y < h.biHeight; ++y) {
+    uint8_t* row = DibRow(dib, y);
+    for (int32_t i = 0; i < fullBytes; ++i) row[i] = uint8_t(~row[i]);
+    if (usedBits != 0) row[fullBytes] = uint8_t(~row[fullBytes] & lastMask);
+  }
+}
+
 void FailDib(TDib& dib, const std::string& message) {
   if (dib.Memory != nullptr) deldib(dib);
   std::memset(&dib, 0, sizeof dib);

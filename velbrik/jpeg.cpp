@@ -1,9 +1,13 @@
-// JPEG reading and writing through libjpeg-turbo.
+// JPEG reading and writing through libjpeg-turbo. Pictures are written upright as their EXIF
+// orientation says, and converted to sRGB when they carry a colour profile.
 //
 // libjpeg reports errors through error_exit, which jumps back here with longjmp. As in the PNG
 // code, the functions that call setjmp keep only trivially destructible locals; all they
 // allocate hangs off a plain job struct and is released on both paths.
+#include "colour.h"
 #include "decoder.h"
+#include "jpeg_meta.h"
+#include "upright.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -17,14 +21,19 @@
 namespace velbrik {
 namespace {
 
-// A progressive file may hold any number of scans, each one a full pass over the picture;
-// real encoders write about ten. More than this is refused.
+// A progressive file may hold any number of scans, each one a pass over some components of the
+// whole picture; real encoders write about ten. More than this is refused.
 constexpr int kMaxScans = 300;
+// The work of all scans together, in blocks of 8 x 8 samples visited: at most as much as this
+// many passes over all three components of the largest picture allowed. The scans' blocks are
+// counted from their headers before anything is decoded or allocated.
+constexpr int kMaxFullPasses = 30;
+constexpr uint64_t kMaxScanBlocks = uint64_t(kMaxFullPasses) * kMaxPixels * 3 / 64;
 // Working memory libjpeg may take beyond the output rows (whole-picture coefficient buffers of
 // progressive files). Above it libjpeg-turbo, which has no backing store, refuses the file.
 constexpr long kMaxJpegMemory = 1536l << 20;
 
-enum class Failure { None, Corrupt, Truncated, TooManyScans, OwnMessage };
+enum class Failure { None, Corrupt, Truncated, TooManyScans, TooMuchWork, OwnMessage };
 
 struct JpegErrors {
   jpeg_error_mgr base;
@@ -67,16 +76,72 @@ void installErrors(JpegErrors& errors) {
   errors.message[0] = '\0';
 }
 
+// Blocks of 8 x 8 samples that one scan over these components visits.
+uint64_t componentBlocks(const jpeg_component_info& c) {
+  return uint64_t(c.width_in_blocks) * c.height_in_blocks;
+}
+
+// The blocks all scans of a file image visit, read from their headers (SOS) without decoding:
+// segments are skipped by their length, entropy-coded data up to the next marker.
+uint64_t scanBlocks(const uint8_t* data, size_t size, const jpeg_decompress_struct& cinfo) {
+  uint64_t total = 0;
+  size_t i = 2; // after SOI
+  while (i + 1 < size) {
+    const void* next = std::memchr(data + i, 0xFF, size - i);
+    if (next == nullptr) break;
+    i = size_t(static_cast<const uint8_t*>(next) - data);
+    if (i + 1 >= size) break;
+    const uint8_t marker = data[i + 1];
+    // Fill bytes, stuffed zeros and restart markers belong to the data around them.
+    if (marker == 0xFF || marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+      i += marker == 0xFF ? 1 : 2;
+      continue;
+    }
+    if (marker == 0xD9 || i + 4 > size) break; // end of picture
+    const size_t length = size_t(data[i + 2]) << 8 | data[i + 3];
+    if (marker == 0xDA && length >= 3 && i + 2 + length <= size) {
+      const int inScan = data[i + 4];
+      for (int k = 0; k < inScan && size_t(3 + 2 * k) < length; ++k) {
+        const int id = data[i + 5 + 2 * k];
+        for (int c = 0; c < cinfo.num_components; ++c)
+          if (cinfo.comp_info[c].component_id == id) total += componentBlocks(cinfo.comp_info[c]);
+      }
+    }
+    i += 2 + length;
+  }
+  return total;
+}
+
 struct ScanGuard {
   jpeg_progress_mgr base;
   JpegErrors* errors;
+  int lastScan;
+  uint64_t blocks; // of the scans begun so far
 };
 
+// Called before every row of input or output. Checks each new scan against the limits, and
+// arithmetic-coded data against ending early: unlike Huffman data, arithmetic data may end
+// before the decoder is done (it then reads zeros), but only within the scan's last row of
+// blocks; a marker met earlier means the data was cut.
 void onProgress(j_common_ptr cinfo) {
   if (cinfo->is_decompressor == 0) return;
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (d->input_scan_number > kMaxScans) {
-    reinterpret_cast<ScanGuard*>(cinfo->progress)->errors->failure = Failure::TooManyScans;
+  auto* guard = reinterpret_cast<ScanGuard*>(cinfo->progress);
+  if (d->input_scan_number != guard->lastScan) {
+    guard->lastScan = d->input_scan_number;
+    for (int i = 0; i < d->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i)
+      if (d->cur_comp_info[i] != nullptr) guard->blocks += componentBlocks(*d->cur_comp_info[i]);
+    if (d->input_scan_number > kMaxScans) {
+      guard->errors->failure = Failure::TooManyScans;
+      jumpBack(cinfo);
+    }
+    if (guard->blocks > kMaxScanBlocks) {
+      guard->errors->failure = Failure::TooMuchWork;
+      jumpBack(cinfo);
+    }
+  }
+  if (d->arith_code && d->unread_marker != 0 && d->input_iMCU_row + 2 <= d->total_iMCU_rows) {
+    guard->errors->failure = Failure::Truncated;
     jumpBack(cinfo);
   }
 }
@@ -89,6 +154,9 @@ struct JpegReadJob {
   JpegErrors errors;
   ScanGuard scans;
   uint8_t* cmykRow;
+  const JpegMeta* meta;
+  ColourProfile* profile;
+  UprightWriter* upright;
 };
 
 bool checkSize(JpegReadJob* job, JDIMENSION width, JDIMENSION height, int bitCount) {
@@ -99,9 +167,11 @@ bool checkSize(JpegReadJob* job, JDIMENSION width, JDIMENSION height, int bitCou
   return false;
 }
 
+// The record in the picture's upright size.
 bool createDib(JpegReadJob* job, JDIMENSION width, JDIMENSION height, int bitCount) {
   std::string error;
-  if (CreateDib(*job->out, int32_t(width), int32_t(height), bitCount, error)) return true;
+  if (job->upright->create(*job->out, width, height, bitCount, job->meta->orientation, error))
+    return true;
   std::snprintf(job->errors.message, sizeof job->errors.message, "%s", error.c_str());
   job->errors.failure = Failure::OwnMessage;
   return false;
@@ -144,6 +214,8 @@ bool readJpeg(JpegReadJob* job) {
   cinfo.mem->max_memory_to_use = kMaxJpegMemory;
   job->scans.base.progress_monitor = onProgress;
   job->scans.errors = &job->errors;
+  job->scans.lastScan = 0;
+  job->scans.blocks = 0;
   cinfo.progress = &job->scans.base;
 
   jpeg_mem_src(&cinfo, job->data, static_cast<unsigned long>(job->size));
@@ -165,6 +237,10 @@ bool readJpeg(JpegReadJob* job) {
   // Before decompression starts: that is where libjpeg allocates for the whole picture.
   if (!checkSize(job, cinfo.image_width, cinfo.image_height, bitCount))
     jumpBack(reinterpret_cast<j_common_ptr>(&cinfo));
+  if (jpeg_has_multiple_scans(&cinfo) && scanBlocks(job->data, job->size, cinfo) > kMaxScanBlocks) {
+    job->errors.failure = Failure::TooMuchWork;
+    jumpBack(reinterpret_cast<j_common_ptr>(&cinfo));
+  }
 
   jpeg_start_decompress(&cinfo);
   const JDIMENSION width = cinfo.output_width, height = cinfo.output_height;
@@ -176,21 +252,38 @@ bool readJpeg(JpegReadJob* job) {
   }
   if (!createDib(job, width, height, bitCount)) jumpBack(reinterpret_cast<j_common_ptr>(&cinfo));
   TDib& dib = *job->out;
+  const bool inverted = cinfo.saw_Adobe_marker != 0;
+  const ColourProfile& profile = *job->profile;
+  if (!job->meta->icc.empty())
+    job->profile->open(job->meta->icc.data(), job->meta->icc.size(),
+                       grey ? ProfileInput::Grey
+                       : cmyk ? (inverted ? ProfileInput::InvertedCmyk : ProfileInput::Cmyk)
+                              : ProfileInput::Bgr);
   if (grey) {
     for (int i = 0; i < 256; ++i) SetDibColour(dib, i, uint8_t(i), uint8_t(i), uint8_t(i));
     FinishPalette(dib);
+    profile.convertPalette(dib);
   }
 
-  const bool inverted = cinfo.saw_Adobe_marker != 0;
   while (cinfo.output_scanline < height) {
     const JDIMENSION y = cinfo.output_scanline;
-    uint8_t* target = DibRowFromTop(dib, int32_t(y));
+    uint8_t* target = job->upright->row(int32_t(y));
     JSAMPROW row = cmyk ? job->cmykRow : target;
     if (jpeg_read_scanlines(&cinfo, &row, 1) != 1)
       refuse(job, reinterpret_cast<j_common_ptr>(&cinfo), "Die JPEG-Datei ist unvollständig.");
-    if (cmyk) cmykToBgr(job->cmykRow, target, width, inverted);
+    if (cmyk && profile.active()) profile.convertCmyk(job->cmykRow, target, int32_t(width));
+    else if (cmyk) cmykToBgr(job->cmykRow, target, width, inverted);
+    else if (!grey && profile.active()) profile.convertRow(target, int32_t(width));
+    job->upright->commit(int32_t(y));
     job->progress->rows(int64_t(y) + 1, height);
   }
+  // A progressive file that ends before some coefficient has had all its scans (the end marker
+  // where more scans belong) is as incomplete as one cut inside a scan.
+  if (cinfo.progressive_mode && cinfo.coef_bits != nullptr)
+    for (int c = 0; c < cinfo.num_components; ++c)
+      for (int k = 0; k < DCTSIZE2; ++k)
+        if (cinfo.coef_bits[c][k] != 0)
+          refuse(job, reinterpret_cast<j_common_ptr>(&cinfo), "Die JPEG-Datei ist unvollständig.");
   // What follows the last row (markers after the picture) is not needed and not checked.
   jpeg_destroy_decompress(&cinfo);
   std::free(job->cmykRow);
@@ -262,11 +355,17 @@ bool DecodeJpeg(const uint8_t* data, size_t size, TDib& out, Progress& progress,
     FailDib(out, error);
     return false;
   }
+  const JpegMeta meta = ReadJpegMeta(data, size);
+  ColourProfile profile;
+  UprightWriter upright;
   JpegReadJob job{};
   job.data = data;
   job.size = size;
   job.out = &out;
   job.progress = &progress;
+  job.meta = &meta;
+  job.profile = &profile;
+  job.upright = &upright;
   if (readJpeg(&job)) return true;
 
   switch (job.errors.failure) {
@@ -275,6 +374,11 @@ bool DecodeJpeg(const uint8_t* data, size_t size, TDib& out, Progress& progress,
   case Failure::TooManyScans:
     error = "Die JPEG-Datei ist beschädigt: sie hat mehr als " + std::to_string(kMaxScans) +
             " Durchgänge.";
+    break;
+  case Failure::TooMuchWork:
+    error = "Die JPEG-Datei wird abgelehnt: ihre Durchgänge machten mehr Arbeit als " +
+            std::to_string(kMaxFullPasses) + " Durchgänge über ein Bild von " +
+            std::to_string(kMaxPixels / 1000000) + " Megapixeln.";
     break;
   default: error = "Die JPEG-Datei ist beschädigt."; break;
   }

@@ -1,4 +1,4 @@
-// Opening picture files: reading the file (bounded), choosing the decoder by the file's
+// Opening picture files: mapping the file (bounded), choosing the decoder by the file's
 // signature, and the filter string of the readable types.
 #include "decoder.h"
 
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,7 +36,7 @@ std::string readReason(int err) {
   }
 }
 
-// Closes a POSIX file descriptor on every path out of readWholeFile.
+// Closes a POSIX file descriptor on every path out of mapFile.
 struct FdCloser {
   int fd;
   ~FdCloser() {
@@ -43,9 +44,35 @@ struct FdCloser {
   }
 };
 
-// Reads the whole file into `bytes`. The size is checked against kMaxFileBytes before anything
-// is allocated; special files (pipes, devices) are refused without reading from them.
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes, std::string& error) {
+// File sizes in messages: whole megabytes, rounded up, so that a file just over the limit does
+// not read as equal to it.
+std::string megabytes(uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20); }
+
+// A file's bytes, mapped read-only rather than copied: the decoders touch only the pages they
+// read, so padding and data past what a decoder needs cost neither time nor memory. Where a
+// file system cannot map, the bytes are read into a buffer instead.
+class FileImage {
+public:
+  FileImage() = default;
+  FileImage(const FileImage&) = delete;
+  FileImage& operator=(const FileImage&) = delete;
+  ~FileImage() {
+    if (mapped_ != nullptr) ::munmap(mapped_, size_);
+  }
+  bool open(const char* path, std::string& error);
+  const uint8_t* data() const { return mapped_ != nullptr ? static_cast<const uint8_t*>(mapped_) : copy_.data(); }
+  size_t size() const { return size_; }
+
+private:
+  bool readAll(int fd, const std::string& name, std::string& error);
+  void* mapped_ = nullptr;
+  std::vector<uint8_t> copy_;
+  size_t size_ = 0;
+};
+
+// The size is checked against kMaxFileBytes before anything is mapped or allocated; special
+// files (pipes, devices) are refused without reading from them.
+bool FileImage::open(const char* path, std::string& error) {
   const std::string name(path);
   const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -75,20 +102,29 @@ bool readWholeFile(const char* path, std::vector<uint8_t>& bytes, std::string& e
     return false;
   }
   if (uint64_t(st.st_size) > kMaxFileBytes) {
-    error = "Die Datei " + quoted(name) + " ist zu groß (" +
-            std::to_string(uint64_t(st.st_size) >> 20) + " MB, höchstens " +
-            std::to_string(kMaxFileBytes >> 20) + " MB).";
+    error = "Die Datei " + quoted(name) + " ist zu groß (" + megabytes(uint64_t(st.st_size)) +
+            " MB, höchstens " + std::to_string(kMaxFileBytes >> 20) + " MB).";
     return false;
   }
+  size_ = size_t(st.st_size);
+  void* map = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (map != MAP_FAILED) {
+    mapped_ = map;
+    return true;
+  }
+  return readAll(fd, name, error);
+}
+
+bool FileImage::readAll(int fd, const std::string& name, std::string& error) {
   try {
-    bytes.resize(size_t(st.st_size));
+    copy_.resize(size_);
   } catch (const std::bad_alloc&) {
     error = "Nicht genug Speicher, um die Datei " + quoted(name) + " zu lesen.";
     return false;
   }
   size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+  while (done < copy_.size()) {
+    const ssize_t n = ::read(fd, copy_.data() + done, copy_.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       error = "Die Datei " + quoted(name) + " konnte nicht gelesen werden: " + readReason(errno);
@@ -101,7 +137,8 @@ bool readWholeFile(const char* path, std::vector<uint8_t>& bytes, std::string& e
     error = "Die Datei " + quoted(name) + " ist leer.";
     return false;
   }
-  bytes.resize(done);
+  copy_.resize(done);
+  size_ = done;
   return true;
 }
 
@@ -115,6 +152,8 @@ void decodeInto(TDib* dest, const uint8_t* data, size_t size, Progress& progress
   if (!ok || dest->Bits == nullptr || dest->Info == nullptr) {
     if (error.empty()) error = "Das Bild konnte nicht gelesen werden.";
     FailDib(*dest, error);
+  } else {
+    DarkIndexFirst(*dest);
   }
   progress.report(0);
 }
@@ -130,7 +169,8 @@ bool DecodeAny(const uint8_t* data, size_t size, TDib& out, Progress& progress, 
     return false;
   }
   if (uint64_t(size) > kMaxFileBytes) {
-    error = "Die Datei ist zu groß (höchstens " + std::to_string(kMaxFileBytes >> 20) + " MB).";
+    error = "Die Datei ist zu groß (" + megabytes(size) + " MB, höchstens " +
+            std::to_string(kMaxFileBytes >> 20) + " MB).";
     FailDib(out, error);
     return false;
   }
@@ -161,14 +201,14 @@ void OpenDib(TDib* dest, const char* path, int32_t /*option*/, void* window) {
     FailDib(*dest, "Es wurde kein Dateiname angegeben.");
     return;
   }
-  std::vector<uint8_t> bytes;
+  FileImage file;
   std::string error;
-  if (!readWholeFile(path, bytes, error)) {
+  if (!file.open(path, error)) {
     FailDib(*dest, error);
     return;
   }
   Progress progress(window);
-  decodeInto(dest, bytes.data(), bytes.size(), progress);
+  decodeInto(dest, file.data(), file.size(), progress);
 }
 
 void OpenDibMemory(TDib* dest, const void* data, size_t size, void* window) {

@@ -3,6 +3,7 @@
 // libpng reports errors by longjmp. Every function that calls setjmp here has only trivially
 // destructible locals, and all state the error path needs lives in a plain job struct, so that
 // the jump never skips a destructor and everything allocated is released on either path.
+#include "colour.h"
 #include "decoder.h"
 
 #include <png.h>
@@ -31,7 +32,10 @@ struct PngReadJob {
   char message[160];
   TDib* out;
   Progress* progress;
-  uint8_t* buffer; // transformed rows: one row, or the whole picture when interlaced
+  uint8_t* buffer; // one transformed row
+  ColourProfile* profile;
+  uint8_t levels[256];
+  uint8_t greyColours[256 * 3];
 };
 
 void onError(png_structp png, png_const_charp message) {
@@ -99,14 +103,51 @@ void packIndexes(const uint8_t* src, uint8_t* dst, int32_t width, int bitCount) 
   }
 }
 
+// One palette index into column x of a DIB row of 1, 4 or 8 bits.
+void putIndex(uint8_t* row, uint32_t x, int bitCount, unsigned index) {
+  if (bitCount == 8) {
+    row[x] = uint8_t(index);
+    return;
+  }
+  const uint32_t bit = x * uint32_t(bitCount);
+  const int shift = 8 - bitCount - int(bit & 7);
+  const unsigned mask = ((1u << bitCount) - 1u) << shift;
+  uint8_t& b = row[bit >> 3];
+  b = uint8_t((b & ~mask) | ((index << shift) & mask));
+}
+
+// One RGBA pixel into blue, green, red over white.
+inline void composeOne(const uint8_t* src, uint8_t* dst) {
+  const unsigned a = src[3];
+  dst[0] = overWhite(src[2], a);
+  dst[1] = overWhite(src[1], a);
+  dst[2] = overWhite(src[0], a);
+}
+
 // One row of RGBA bytes into a 24-bit DIB row (blue, green, red), over white.
 void composeRgba(const uint8_t* src, uint8_t* dst, int32_t width) {
-  for (int32_t x = 0; x < width; ++x, src += 4, dst += 3) {
-    const unsigned a = src[3];
-    dst[0] = overWhite(src[2], a);
-    dst[1] = overWhite(src[1], a);
-    dst[2] = overWhite(src[0], a);
+  for (int32_t x = 0; x < width; ++x, src += 4, dst += 3) composeOne(src, dst);
+}
+
+// The file's colour profile, if it has one that fits its pixels.
+void openProfile(png_structp png, png_infop info, bool grey, ColourProfile& profile) {
+  png_charp name = nullptr;
+  int compression = 0;
+  png_bytep icc = nullptr;
+  png_uint_32 size = 0;
+  if (png_get_iCCP(png, info, &name, &compression, &icc, &size) == PNG_INFO_iCCP)
+    profile.open(icc, size, grey ? ProfileInput::Grey : ProfileInput::Bgr);
+}
+
+// A finished 24-bit row into sRGB; grey rows by their levels.
+void convertRow(const ColourProfile& profile, bool grey, const uint8_t* greyColours, uint8_t* row,
+                int32_t width) {
+  if (!profile.active()) return;
+  if (!grey) {
+    profile.convertRow(row, width);
+    return;
   }
+  for (int32_t x = 0; x < width; ++x, row += 3) std::memcpy(row, greyColours + 3 * row[1], 3);
 }
 
 // These two keep their C++ temporaries out of the function that calls setjmp.
@@ -146,6 +187,11 @@ bool readPng(PngReadJob* job) {
   png_set_user_limits(png, png_uint_32(kMaxSide), png_uint_32(kMaxSide));
   png_set_chunk_cache_max(png, kChunkCacheMax);
   png_set_chunk_malloc_max(png, kChunkMallocMax);
+  // Chunks this decoder has no use for are skipped as they are read, never held in memory,
+  // whatever length they claim.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+  static const png_byte kProfileChunk[] = "iCCP";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kProfileChunk, 1);
   png_read_info(png, info);
 
   png_uint_32 width = 0, height = 0;
@@ -161,18 +207,19 @@ bool readPng(PngReadJob* job) {
     png_set_packing(png);
   } else {
     png_set_expand(png); // grey below 8 bits, tRNS colour keys -> alpha
-    png_set_strip_16(png);
+    png_set_scale_16(png); // rounded to nearest, as (v * 255 + 32767) / 65535
     png_set_gray_to_rgb(png);
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
   }
-  const int passes = png_set_interlace_handling(png);
+  // Interlaced pictures are read pass by pass without libpng's own deinterlacing, which would
+  // need a buffer of the whole picture: each pass's pixels go straight to their places.
+  const bool interlaced = interlace != PNG_INTERLACE_NONE;
   png_read_update_info(png, info);
 
   const size_t rowBytes = png_get_rowbytes(png, info);
   const size_t expected = palette ? size_t(width) : size_t(width) * 4;
   if (rowBytes != expected) png_error(png, "unexpected row layout");
-  const size_t bufferRows = passes > 1 ? size_t(height) : 1;
-  job->buffer = static_cast<uint8_t*>(std::calloc(bufferRows, rowBytes));
+  job->buffer = static_cast<uint8_t*>(std::malloc(rowBytes));
   if (job->buffer == nullptr) {
     job->outOfMemory = true;
     png_longjmp(png, 1);
@@ -180,19 +227,50 @@ bool readPng(PngReadJob* job) {
   if (!createDib(job, width, height, bitCount)) png_longjmp(png, 1);
   TDib& dib = *job->out;
   if (palette) takePalette(png, info, dib);
+  const bool grey = (colourType & PNG_COLOR_MASK_COLOR) == 0;
+  openProfile(png, info, grey, *job->profile);
+  const ColourProfile& profile = *job->profile;
+  if (palette) profile.convertPalette(dib);
+  // Grey levels through a grey profile, looked up: blue, green, red per level.
+  uint8_t* greyColours = job->greyColours;
+  if (grey && profile.active()) {
+    for (int i = 0; i < 256; ++i) job->levels[i] = uint8_t(i);
+    profile.convertGrey(job->levels, greyColours, 256);
+  }
 
-  const int64_t total = int64_t(passes) * height;
-  for (int pass = 0; pass < passes; ++pass) {
+  uint8_t* row = job->buffer;
+  if (!interlaced) {
     for (png_uint_32 y = 0; y < height; ++y) {
-      uint8_t* row = job->buffer + (passes > 1 ? size_t(y) * rowBytes : 0);
       png_read_row(png, row, nullptr);
-      if (pass == passes - 1) {
-        uint8_t* target = DibRowFromTop(dib, int32_t(y));
-        if (palette) packIndexes(row, target, int32_t(width), bitCount);
-        else composeRgba(row, target, int32_t(width));
-      }
-      job->progress->rows(int64_t(pass) * height + y + 1, total);
+      uint8_t* target = DibRowFromTop(dib, int32_t(y));
+      if (palette) packIndexes(row, target, int32_t(width), bitCount);
+      else composeRgba(row, target, int32_t(width));
+      if (!palette) convertRow(profile, grey, greyColours, target, int32_t(width));
+      job->progress->rows(int64_t(y) + 1, height);
     }
+  } else {
+    // libpng skips passes that are empty for the picture's size.
+    auto passRows = [&](int pass) -> png_uint_32 {
+      return PNG_PASS_COLS(width, pass) == 0 ? 0 : PNG_PASS_ROWS(height, pass);
+    };
+    int64_t total = 0, done = 0;
+    for (int pass = 0; pass < PNG_INTERLACE_ADAM7_PASSES; ++pass) total += passRows(pass);
+    for (int pass = 0; pass < PNG_INTERLACE_ADAM7_PASSES; ++pass) {
+      const png_uint_32 cols = PNG_PASS_COLS(width, pass), rows = passRows(pass);
+      for (png_uint_32 r = 0; r < rows; ++r) {
+        png_read_row(png, row, nullptr);
+        uint8_t* target = DibRowFromTop(dib, int32_t(PNG_ROW_FROM_PASS_ROW(r, pass)));
+        for (png_uint_32 c = 0; c < cols; ++c) {
+          const png_uint_32 x = PNG_COL_FROM_PASS_COL(c, pass);
+          if (palette) putIndex(target, x, bitCount, row[c]);
+          else composeOne(row + 4 * size_t(c), target + 3 * size_t(x));
+        }
+        job->progress->rows(++done, total);
+      }
+    }
+    if (!palette && profile.active())
+      for (png_uint_32 y = 0; y < height; ++y)
+        convertRow(profile, grey, greyColours, DibRowFromTop(dib, int32_t(y)), int32_t(width));
   }
   // The end of the file (text chunks after the pixels) is not needed and is not read.
   png_destroy_read_struct(&png, &info, nullptr);
@@ -264,7 +342,9 @@ bool DecodePng(const uint8_t* data, size_t size, TDib& out, Progress& progress, 
     FailDib(out, error);
     return false;
   }
+  ColourProfile profile;
   PngReadJob job{};
+  job.profile = &profile;
   job.data = data;
   job.size = size;
   job.out = &out;

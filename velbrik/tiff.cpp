@@ -4,7 +4,9 @@
 // in strips become palette images; every other page is converted by libtiff's RGBA reader to
 // 24 bits, band by band, composed over white. Errors and warnings go to handlers of this
 // handle only: libtiff never prints to stderr on our behalf.
+#include "colour.h"
 #include "decoder.h"
+#include "upright.h"
 
 #include <tiffio.h>
 
@@ -21,8 +23,10 @@ namespace {
 
 // Largest single block libtiff may allocate for one file (a decoded strip or tile, tag arrays).
 constexpr tmsize_t kMaxTiffAlloc = tmsize_t(512) << 20;
-// Rows converted per call of the RGBA reader, rounded up to whole strips or tiles.
+// Rows converted per call of the RGBA reader: at least this many, rounded up to whole strips or
+// tiles, but never more pixels than kBandPixels (a raster of 16 MiB).
 constexpr uint32_t kBandRows = 64;
+constexpr uint64_t kBandPixels = 4u << 20;
 
 struct Messages {
   std::string first;
@@ -105,27 +109,72 @@ bool fail(TDib& out, std::string& error, std::string message) {
   return false;
 }
 
-bool bottomFirst(uint16_t orientation) {
-  return orientation == ORIENTATION_BOTRIGHT || orientation == ORIENTATION_BOTLEFT ||
-         orientation == ORIENTATION_RIGHTBOT || orientation == ORIENTATION_LEFTBOT;
+// What the first directory says about its pixels.
+struct Page {
+  uint32_t width = 0, height = 0;
+  uint16_t bps = 1, spp = 1, photometric = 0, orientation = ORIENTATION_TOPLEFT;
+  uint16_t planar = PLANARCONFIG_CONTIG, sampleFormat = SAMPLEFORMAT_UINT, inkSet = INKSET_CMYK;
+  bool hasPhotometric = false, tiled = false;
+  uint16_t extraCount = 0;
+  const uint16_t* extra = nullptr;
+  const uint8_t* icc = nullptr;
+  uint32_t iccSize = 0;
+};
+
+Page readPage(TIFF* tif) {
+  Page p;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &p.width);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &p.height);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &p.bps);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &p.spp);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &p.orientation);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &p.planar);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &p.sampleFormat);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &p.inkSet);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &p.extraCount, &p.extra);
+  p.hasPhotometric = TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &p.photometric) == 1;
+  p.tiled = TIFFIsTiled(tif) != 0;
+  void* icc = nullptr;
+  if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &p.iccSize, &icc) == 1 && icc != nullptr)
+    p.icc = static_cast<const uint8_t*>(icc);
+  else
+    p.iccSize = 0;
+  return p;
+}
+
+std::string readFailure(const Messages& messages) {
+  return messages.first.find("end of file") != std::string::npos ||
+                 messages.first.find("Read error") != std::string::npos
+             ? "Die TIFF-Datei ist unvollständig."
+             : "Die TIFF-Datei ist beschädigt.";
 }
 
 // Colour maps hold 16-bit values; some old writers put 8-bit values there. If no entry
 // exceeds 255 the map is taken as 8-bit.
 uint8_t mapValue(uint16_t v, bool eightBit) { return eightBit ? uint8_t(v) : uint8_t((v + 128) / 257); }
 
+// 16-bit samples to 8 bits, rounded to nearest.
+inline uint8_t round16(uint16_t v) { return uint8_t((uint32_t(v) * 255 + 32767) / 65535); }
+
+// White behind a partly transparent colour, rounded.
+inline uint8_t overWhite(unsigned colour, unsigned alpha) {
+  return uint8_t((colour * alpha + 255u * (255u - alpha) + 127u) / 255u);
+}
+
 // Bilevel, grey and palette pages in strips whose rows a DIB can take as they are.
-bool readIndexed(TIFF* tif, uint32_t width, uint32_t height, uint16_t bps, uint16_t photometric,
-                 uint16_t orientation, TDib& out, Progress& progress, std::string& error,
+bool readIndexed(TIFF* tif, const Page& page, TDib& out, Progress& progress, std::string& error,
                  const Messages& messages) {
+  const uint32_t width = page.width, height = page.height;
+  const uint16_t bps = page.bps;
   const int bitCount = bps == 1 ? 1 : bps <= 4 ? 4 : 8;
   const tmsize_t lineBytes = TIFFScanlineSize(tif);
   if (lineBytes != tmsize_t((uint64_t(width) * bps + 7) / 8))
     return fail(out, error, "Die TIFF-Datei ist beschädigt.");
 
-  if (!CreateDib(out, int32_t(width), int32_t(height), bitCount, error)) return fail(out, error, error);
+  UprightWriter upright;
+  if (!upright.create(out, width, height, bitCount, page.orientation, error)) return fail(out, error, error);
   const int levels = 1 << bps;
-  if (photometric == PHOTOMETRIC_PALETTE) {
+  if (page.photometric == PHOTOMETRIC_PALETTE) {
     uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
     if (TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) != 1 || !red || !green || !blue)
       return fail(out, error, "Die TIFF-Datei hat keine Farbtabelle.");
@@ -138,21 +187,20 @@ bool readIndexed(TIFF* tif, uint32_t width, uint32_t height, uint16_t bps, uint1
   } else {
     for (int i = 0; i < levels; ++i) {
       const int grey = i * 255 / (levels - 1);
-      const uint8_t v = uint8_t(photometric == PHOTOMETRIC_MINISWHITE ? 255 - grey : grey);
+      const uint8_t v = uint8_t(page.photometric == PHOTOMETRIC_MINISWHITE ? 255 - grey : grey);
       SetDibColour(out, i, v, v, v);
     }
   }
   FinishPalette(out);
+  ColourProfile profile;
+  profile.open(page.icc, page.iccSize,
+               page.photometric == PHOTOMETRIC_PALETTE ? ProfileInput::Bgr : ProfileInput::Grey);
+  profile.convertPalette(out);
 
   std::vector<uint8_t> line(static_cast<size_t>(lineBytes));
-  const bool fromBottom = bottomFirst(orientation);
   for (uint32_t y = 0; y < height; ++y) {
-    if (TIFFReadScanline(tif, line.data(), y, 0) < 0)
-      return fail(out, error, messages.first.find("end of file") != std::string::npos ||
-                                          messages.first.find("Read error") != std::string::npos
-                                      ? "Die TIFF-Datei ist unvollständig."
-                                      : "Die TIFF-Datei ist beschädigt.");
-    uint8_t* target = fromBottom ? DibRow(out, int32_t(y)) : DibRowFromTop(out, int32_t(y));
+    if (TIFFReadScanline(tif, line.data(), y, 0) < 0) return fail(out, error, readFailure(messages));
+    uint8_t* target = upright.row(int32_t(y));
     if (bps == 2) {
       // Four 2-bit indexes per byte become two bytes of two 4-bit indexes.
       for (uint32_t x = 0; x < width; ++x) {
@@ -163,6 +211,130 @@ bool readIndexed(TIFF* tif, uint32_t width, uint32_t height, uint16_t bps, uint1
     } else {
       std::memcpy(target, line.data(), line.size());
     }
+    upright.commit(int32_t(y));
+    progress.rows(int64_t(y) + 1, height);
+  }
+  return true;
+}
+
+// Grey, RGB and CMYK pages of 8 or 16 bits in strips of contiguous samples, with or without
+// alpha: read a row at a time (every strip is decoded once, whatever its height) and converted
+// here.
+struct SampleLayout {
+  int colours = 3;    // 1 grey, 3 RGB, 4 CMYK
+  int bytes = 1;      // per sample
+  int stride = 3;     // samples per pixel
+  int alpha = -1;     // EXTRASAMPLE_ASSOCALPHA or EXTRASAMPLE_UNASSALPHA, or -1
+  bool minIsWhite = false;
+};
+
+bool scanlineLayout(TIFF* tif, const Page& page, SampleLayout& layout) {
+  if (page.tiled || page.planar != PLANARCONFIG_CONTIG || page.sampleFormat != SAMPLEFORMAT_UINT ||
+      (page.bps != 8 && page.bps != 16) || !page.hasPhotometric)
+    return false;
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  uint16_t photometric = page.photometric;
+  // JPEG-compressed YCbCr is handed over as RGB by libtiff's JPEG codec.
+  if (photometric == PHOTOMETRIC_YCBCR && compression == COMPRESSION_JPEG && page.bps == 8 &&
+      TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB) == 1)
+    photometric = PHOTOMETRIC_RGB;
+  switch (photometric) {
+  case PHOTOMETRIC_MINISBLACK:
+  case PHOTOMETRIC_MINISWHITE: layout.colours = 1; break;
+  case PHOTOMETRIC_RGB: layout.colours = 3; break;
+  case PHOTOMETRIC_SEPARATED:
+    if (page.inkSet != INKSET_CMYK) return false;
+    layout.colours = 4;
+    break;
+  default: return false;
+  }
+  if (page.spp < layout.colours || page.spp - layout.colours != page.extraCount) return false;
+  layout.bytes = page.bps / 8;
+  layout.stride = page.spp;
+  layout.minIsWhite = photometric == PHOTOMETRIC_MINISWHITE;
+  if (page.extraCount > 0 && page.extra != nullptr && layout.colours != 4) {
+    const uint16_t kind = page.extra[0];
+    if (kind == EXTRASAMPLE_ASSOCALPHA || kind == EXTRASAMPLE_UNASSALPHA) layout.alpha = kind;
+    // As libtiff's own reader does: an unspecified fourth sample of RGB is alpha.
+    else if (kind == EXTRASAMPLE_UNSPECIFIED && layout.colours == 3) layout.alpha = EXTRASAMPLE_ASSOCALPHA;
+  }
+  return true;
+}
+
+inline uint8_t sampleAt(const uint8_t* p, int bytes) {
+  if (bytes == 1) return *p;
+  uint16_t v;
+  std::memcpy(&v, p, 2); // libtiff hands samples over in the machine's byte order
+  return round16(v);
+}
+
+bool readScanlines(TIFF* tif, const Page& page, const SampleLayout& layout, TDib& out,
+                   Progress& progress, std::string& error, const Messages& messages) {
+  const uint32_t width = page.width, height = page.height;
+  const tmsize_t lineBytes = TIFFScanlineSize(tif);
+  if (lineBytes != tmsize_t(uint64_t(width) * layout.stride * layout.bytes))
+    return fail(out, error, "Die TIFF-Datei ist beschädigt.");
+  UprightWriter upright;
+  if (!upright.create(out, width, height, 24, page.orientation, error)) return fail(out, error, error);
+
+  ColourProfile profile;
+  profile.open(page.icc, page.iccSize,
+               layout.colours == 1 ? ProfileInput::Grey
+               : layout.colours == 4 ? ProfileInput::Cmyk : ProfileInput::Bgr);
+  // Grey levels through a grey profile, looked up: blue, green, red per level.
+  uint8_t greyColours[256 * 3];
+  for (int i = 0; i < 256; ++i) std::memset(greyColours + 3 * i, i, 3);
+  if (layout.colours == 1 && profile.active()) {
+    uint8_t levels[256];
+    for (int i = 0; i < 256; ++i) levels[i] = uint8_t(i);
+    profile.convertGrey(levels, greyColours, 256);
+  }
+  std::vector<uint8_t> line, cmyk;
+  try {
+    line.resize(size_t(lineBytes));
+    if (layout.colours == 4) cmyk.resize(size_t(width) * 4);
+  } catch (const std::bad_alloc&) {
+    return fail(out, error, "Nicht genug Speicher, um die TIFF-Datei zu lesen.");
+  }
+  const int step = layout.stride * layout.bytes;
+  for (uint32_t y = 0; y < height; ++y) {
+    if (TIFFReadScanline(tif, line.data(), y, 0) < 0) return fail(out, error, readFailure(messages));
+    uint8_t* target = upright.row(int32_t(y));
+    const uint8_t* src = line.data();
+    if (layout.colours == 4) {
+      for (uint32_t x = 0; x < width; ++x, src += step)
+        for (int c = 0; c < 4; ++c) cmyk[4 * x + c] = sampleAt(src + c * layout.bytes, layout.bytes);
+      if (profile.active()) {
+        profile.convertCmyk(cmyk.data(), target, int32_t(width));
+      } else {
+        for (uint32_t x = 0; x < width; ++x) {
+          const unsigned white = 255u - cmyk[4 * x + 3];
+          for (int c = 0; c < 3; ++c) // blue from yellow, green from magenta, red from cyan
+            target[3 * x + c] = uint8_t(((255u - cmyk[4 * x + 2 - c]) * white + 127) / 255);
+        }
+      }
+    } else {
+      for (uint32_t x = 0; x < width; ++x, src += step) {
+        uint8_t bgr[3];
+        if (layout.colours == 1) {
+          const uint8_t v = sampleAt(src, layout.bytes);
+          bgr[0] = bgr[1] = bgr[2] = layout.minIsWhite ? uint8_t(255 - v) : v;
+        } else {
+          for (int c = 0; c < 3; ++c) bgr[c] = sampleAt(src + (2 - c) * layout.bytes, layout.bytes);
+        }
+        if (layout.alpha >= 0) {
+          const unsigned a = sampleAt(src + layout.colours * layout.bytes, layout.bytes);
+          for (uint8_t& c : bgr)
+            c = layout.alpha == EXTRASAMPLE_ASSOCALPHA ? uint8_t(std::min(255u, c + 255u - a))
+                                                       : overWhite(c, a);
+        }
+        if (layout.colours == 1) std::memcpy(target + 3 * x, greyColours + 3 * bgr[0], 3);
+        else std::memcpy(target + 3 * x, bgr, 3);
+      }
+      if (layout.colours == 3) profile.convertRow(target, int32_t(width));
+    }
+    upright.commit(int32_t(y));
     progress.rows(int64_t(y) + 1, height);
   }
   return true;
@@ -176,9 +348,12 @@ struct RgbaImage {
   }
 };
 
-// Everything else: libtiff's RGBA conversion, a band of rows at a time, over white.
-bool readRgba(TIFF* tif, uint32_t width, uint32_t height, uint16_t orientation, TDib& out,
-              Progress& progress, std::string& error, const Messages& messages) {
+// Everything else (tiles, YCbCr, Lab, separate planes, other depths): libtiff's RGBA
+// conversion, a band of rows at a time, over white. A band is whole strips or tiles where they
+// fit the band's fixed buffer; taller strips are read in parts.
+bool readRgba(TIFF* tif, const Page& page, TDib& out, Progress& progress, std::string& error,
+              const Messages& messages) {
+  const uint32_t width = page.width, height = page.height;
   char reason[1024] = "";
   if (TIFFRGBAImageOK(tif, reason) != 1)
     return fail(out, error, "Diese Art von TIFF-Datei wird nicht unterstützt.");
@@ -188,45 +363,49 @@ bool readRgba(TIFF* tif, uint32_t width, uint32_t height, uint16_t orientation, 
   if (TIFFRGBAImageBegin(&rgba.image, tif, 1, reason) != 1)
     return fail(out, error, "Diese Art von TIFF-Datei wird nicht unterstützt.");
   rgba.begun = true;
-  const bool fromBottom = bottomFirst(orientation);
-  rgba.image.req_orientation = fromBottom ? ORIENTATION_BOTLEFT : ORIENTATION_TOPLEFT;
+  // Rows in the order stored: turning and mirroring are done on the way into the record.
+  rgba.image.req_orientation = rgba.image.orientation;
 
-  // Whole strips or tiles per band, so that none is decoded twice.
   uint32_t unit = 0;
-  if (TIFFIsTiled(tif)) TIFFGetField(tif, TIFFTAG_TILELENGTH, &unit);
+  if (page.tiled) TIFFGetField(tif, TIFFTAG_TILELENGTH, &unit);
   else TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &unit);
   if (unit == 0 || unit > height) unit = height;
-  const uint32_t band = std::min<uint64_t>(height, (uint64_t(kBandRows) + unit - 1) / unit * unit);
+  const uint64_t fitting = std::max<uint64_t>(1, kBandPixels / width);
+  uint64_t band = (std::max<uint64_t>(kBandRows, unit) + unit - 1) / unit * unit;
+  if (band > fitting) band = fitting;
+  band = std::min<uint64_t>(band, height);
 
-  if (!CreateDib(out, int32_t(width), int32_t(height), 24, error)) return fail(out, error, error);
+  UprightWriter upright;
+  if (!upright.create(out, width, height, 24, page.orientation, error)) return fail(out, error, error);
+  ColourProfile profile;
+  profile.open(page.icc, page.iccSize, ProfileInput::Bgr);
   std::vector<uint32_t> raster;
   try {
-    raster.resize(size_t(width) * band);
+    raster.resize(size_t(width) * size_t(band));
   } catch (const std::bad_alloc&) {
     return fail(out, error, "Nicht genug Speicher, um die TIFF-Datei zu lesen.");
   }
 
-  for (uint32_t first = 0; first < height; first += band) {
-    const uint32_t rows = std::min(band, height - first);
+  for (uint32_t first = 0; first < height; first += uint32_t(band)) {
+    const uint32_t rows = std::min(uint32_t(band), height - first);
     rgba.image.row_offset = int(first);
     rgba.image.col_offset = 0;
     if (TIFFRGBAImageGet(&rgba.image, raster.data(), width, rows) != 1)
-      return fail(out, error, messages.first.find("end of file") != std::string::npos ||
-                                          messages.first.find("Read error") != std::string::npos
-                                      ? "Die TIFF-Datei ist unvollständig."
-                                      : "Die TIFF-Datei ist beschädigt.");
-    // Raster row j is file row first + j; colours are premultiplied by alpha.
+      return fail(out, error, readFailure(messages));
+    // Raster row j is stored row first + j; colours are premultiplied by alpha.
     for (uint32_t j = 0; j < rows; ++j) {
-      const int32_t fileRow = int32_t(first + j);
-      uint8_t* target = fromBottom ? DibRow(out, fileRow) : DibRowFromTop(out, fileRow);
+      const int32_t y = int32_t(first + j);
+      uint8_t* target = upright.row(y);
       const uint32_t* src = raster.data() + size_t(j) * width;
-      for (uint32_t x = 0; x < width; ++x, target += 3) {
+      for (uint32_t x = 0; x < width; ++x) {
         const uint32_t p = src[x];
         const unsigned white = 255u - TIFFGetA(p);
-        target[0] = uint8_t(std::min(255u, TIFFGetB(p) + white));
-        target[1] = uint8_t(std::min(255u, TIFFGetG(p) + white));
-        target[2] = uint8_t(std::min(255u, TIFFGetR(p) + white));
+        target[3 * x] = uint8_t(std::min(255u, TIFFGetB(p) + white));
+        target[3 * x + 1] = uint8_t(std::min(255u, TIFFGetG(p) + white));
+        target[3 * x + 2] = uint8_t(std::min(255u, TIFFGetR(p) + white));
       }
+      profile.convertRow(target, int32_t(width));
+      upright.commit(y);
     }
     progress.rows(int64_t(first) + rows, height);
   }
@@ -279,25 +458,20 @@ bool DecodeTiff(const uint8_t* data, size_t size, TDib& out, Progress& progress,
     return fail(out, error, notTiff ? "Die Datei ist keine TIFF-Datei." : "Die TIFF-Datei ist beschädigt.");
   }
 
-  uint32_t width = 0, height = 0;
-  uint16_t bps = 1, spp = 1, photometric = 0, orientation = ORIENTATION_TOPLEFT;
-  TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
-  TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
-  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bps);
-  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
-  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
-  const bool hasPhotometric = TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric) == 1;
-  if (!CheckDimensions(width, height, 24, error)) return fail(out, error, error);
+  Page page = readPage(tif.get());
+  if (!CheckDimensions(page.width, page.height, 24, error)) return fail(out, error, error);
+  if (!ValidOrientation(page.orientation)) page.orientation = kUpright;
 
-  const bool indexed = hasPhotometric && spp == 1 && (bps == 1 || bps == 2 || bps == 4 || bps == 8) &&
-                       (photometric == PHOTOMETRIC_PALETTE || photometric == PHOTOMETRIC_MINISBLACK ||
-                        photometric == PHOTOMETRIC_MINISWHITE) &&
-                       !TIFFIsTiled(tif.get()) &&
-                       (orientation == ORIENTATION_TOPLEFT || orientation == ORIENTATION_BOTLEFT);
-  if (indexed)
-    return readIndexed(tif.get(), width, height, bps, photometric, orientation, out, progress, error,
-                       messages);
-  return readRgba(tif.get(), width, height, orientation, out, progress, error, messages);
+  const bool indexed = page.hasPhotometric && page.spp == 1 &&
+                       (page.bps == 1 || page.bps == 2 || page.bps == 4 || page.bps == 8) &&
+                       (page.photometric == PHOTOMETRIC_PALETTE || page.photometric == PHOTOMETRIC_MINISBLACK ||
+                        page.photometric == PHOTOMETRIC_MINISWHITE) &&
+                       !page.tiled;
+  if (indexed) return readIndexed(tif.get(), page, out, progress, error, messages);
+  SampleLayout layout;
+  if (scanlineLayout(tif.get(), page, layout))
+    return readScanlines(tif.get(), page, layout, out, progress, error, messages);
+  return readRgba(tif.get(), page, out, progress, error, messages);
 }
 
 bool WriteTiff(const TDib& dib, std::FILE* file, std::string& error) {

@@ -53,6 +53,8 @@ Script: one command a line, words separated by blanks; "#" starts a comment line
                                        pixel X Y (from the top left)
   tick                                 one repeat of the held button (once a second in
                                        the window)
+  undo | redo                          the last stroke undone, done again (Ctrl+Z and
+                                       Ctrl+Y in the window; ignored during a stroke)
 
 Exit status: 0 done; 1 the picture could not be opened or a file not written; 2 bad
 arguments or a malformed script line (its number is named).

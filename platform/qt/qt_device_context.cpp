@@ -96,16 +96,25 @@ int TQtDeviceContext::GetDeviceCaps(int index) {
   }
 }
 
+// The device's own pixels: a widget measures itself in logical pixels, images, pixmaps and
+// printers in device pixels.
+QRectF devicePixels(const QPaintDevice& device) {
+  const qreal ratio = device.devType() == QInternal::Widget ? device.devicePixelRatioF() : 1.0;
+  return QRectF(0, 0, device.width() * ratio, device.height() * ratio);
+}
+
 RECT TQtDeviceContext::ClipRect() const {
   QPaintDevice* device = painter_.device();
   if (device == nullptr) return {0, 0, 0, 0};
-  // The device's area in the painter's coordinates. A widget is painted in its own logical
-  // coordinates, wherever its backing store puts it; images, pixmaps and printers measure
-  // themselves in device pixels.
-  const QRect deviceRect =
-      device->devType() == QInternal::Widget
-          ? QRect(0, 0, device->width(), device->height())
-          : painter_.deviceTransform().inverted().mapRect(QRectF(0, 0, device->width(), device->height())).toAlignedRect();
+  // The device's area in the painter's coordinates. A widget is painted in its own coordinates
+  // (nothing here sets a transform on a widget's painter), while Qt reaches it through offsets
+  // of its own: into the window's backing store, or into a grab of a parent. Those are in the
+  // painter's transforms and would cut off as much of the widget as it lies away from the
+  // window's corner, so a widget's area is its own rectangle.
+  const QRectF area = device->devType() == QInternal::Widget
+                          ? QRectF(0, 0, device->width(), device->height())
+                          : painter_.deviceTransform().inverted().mapRect(devicePixels(*device));
+  const QRect deviceRect = area.toAlignedRect();
   RECT r = fromQRect(deviceRect);
   if (paintRect_.isValid()) r = intersect(r, fromQRect(paintRect_));
   if (painter_.hasClipping()) r = intersect(r, fromQRect(painter_.clipBoundingRect().toAlignedRect()));

@@ -446,3 +446,30 @@ TEST(BmpRead, CorruptedFilesNeverCrashOrLeak) {
 }
 
 } // namespace
+
+TEST(BmpRead, AlphaIsComposedOverWhiteUnlessAllTransparent) {
+  // Opaque red, half-transparent black, fully transparent green; alpha in the top byte.
+  const uint32_t pixels[3] = {0xFFFF0000u, 0x80000000u, 0x0000FF00u};
+  for (auto [header, compression] : {std::pair{124u, 3u}, {108u, 3u}, {56u, 3u}, {40u, 6u}}) {
+    SCOPED_TRACE(header);
+    BmpFile f;
+    f.headerSize = header;
+    f.width = 3;
+    f.bitCount = 32;
+    f.compression = compression;
+    f.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    f.pixels = PackRows(3, 1, 32, [&](int x, int) { return pixels[x]; });
+    Opened o(f.bytes());
+    ASSERT_TRUE(o.ok()) << o.error();
+    EXPECT_EQ(PixelRgbTop(o.dib, 0, 0), 0xFF0000u);
+    EXPECT_EQ(PixelRgbTop(o.dib, 1, 0), 0x7F7F7Fu);
+    EXPECT_EQ(PixelRgbTop(o.dib, 2, 0), 0xFFFFFFu);
+
+    // Writers that leave alpha at 0 everywhere mean an opaque picture.
+    f.pixels = PackRows(3, 1, 32, [&](int x, int) { return pixels[x] & 0xFFFFFFu; });
+    Opened opaque(f.bytes());
+    ASSERT_TRUE(opaque.ok()) << opaque.error();
+    EXPECT_EQ(PixelRgbTop(opaque.dib, 1, 0), 0x000000u);
+    EXPECT_EQ(PixelRgbTop(opaque.dib, 2, 0), 0x00FF00u);
+  }
+}

@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 #include <jpeglib.h>
+#include <lcms2.h>
 #include <png.h>
 #include <tiffio.h>
 #include <zlib.h>
@@ -70,6 +71,8 @@ Bytes MakePng(const PngSpec& spec, const std::vector<Bytes>& rows) {
   if (!colours.empty()) png_set_PLTE(png, info, colours.data(), int(colours.size()));
   if (!spec.paletteAlpha.empty())
     png_set_tRNS(png, info, spec.paletteAlpha.data(), int(spec.paletteAlpha.size()), nullptr);
+  if (!spec.icc.empty())
+    png_set_iCCP(png, info, "Profil", PNG_COMPRESSION_TYPE_BASE, spec.icc.data(), png_uint_32(spec.icc.size()));
   png_color_16 key{};
   if (spec.greyKey >= 0) {
     key.gray = png_uint_16(spec.greyKey);
@@ -132,7 +135,15 @@ Bytes MakeJpeg(const JpegSpec& spec, const Bytes& samples) {
   }
   jpeg_set_quality(&cinfo, spec.quality, TRUE);
   if (spec.progressive) jpeg_simple_progression(&cinfo);
+  cinfo.arith_code = spec.arithmetic ? TRUE : FALSE;
   jpeg_start_compress(&cinfo, TRUE);
+  if (spec.orientation > 0) {
+    // "Exif\0\0", then a little-endian TIFF structure whose first directory holds one entry.
+    const Bytes exif = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0,
+                        0x12, 0x01, 3, 0, 1, 0, 0, 0, uint8_t(spec.orientation), 0, 0, 0, 0, 0, 0, 0};
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), unsigned(exif.size()));
+  }
+  if (!spec.icc.empty()) jpeg_write_icc_profile(&cinfo, spec.icc.data(), unsigned(spec.icc.size()));
   const size_t stride = size_t(spec.width) * size_t(spec.components);
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(samples.data() + cinfo.next_scanline * stride);
@@ -244,6 +255,7 @@ Bytes MakeTiff(const TiffSpec& spec, const std::vector<Bytes>& rows) {
     const uint16_t extra = uint16_t(spec.extraSamples);
     TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);
   }
+  if (!spec.icc.empty()) TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(spec.icc.size()), spec.icc.data());
   if (!spec.colourMap.empty()) {
     const size_t n = spec.colourMap.size() / 3;
     auto* m = const_cast<uint16_t*>(spec.colourMap.data());
@@ -274,6 +286,36 @@ Bytes MakeTiff(const TiffSpec& spec, const std::vector<Bytes>& rows) {
   }
   TIFFClose(t);
   return g.data;
+}
+
+// ---- colour profiles ----
+
+namespace {
+Bytes saveProfile(cmsHPROFILE profile) {
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  Bytes bytes(size);
+  cmsSaveProfileToMem(profile, bytes.data(), &size);
+  cmsCloseProfile(profile);
+  return bytes;
+}
+} // namespace
+
+Bytes WideGamutProfile() {
+  const cmsCIExyY white = {0.3127, 0.3290, 1.0};
+  const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
+  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsFreeToneCurve(gamma);
+  return saveProfile(profile);
+}
+
+Bytes LinearGreyProfile() {
+  cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+  cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), linear);
+  cmsFreeToneCurve(linear);
+  return saveProfile(profile);
 }
 
 } // namespace codec_test

@@ -49,6 +49,7 @@ struct PngSpec {
   std::vector<Rgb> palette;
   std::vector<uint8_t> paletteAlpha; // tRNS for palette pictures
   int greyKey = -1;                  // tRNS colour key for grey pictures
+  Bytes icc;                         // iCCP colour profile; empty: none
 };
 Bytes MakePng(const PngSpec& spec, const std::vector<Bytes>& rows);
 // A PNG whose header says width x height but whose image stream holds a few hundred bytes.
@@ -61,6 +62,9 @@ struct JpegSpec {
   int quality = 95;
   bool progressive = false;
   bool adobe = true; // CMYK only: write the Adobe marker (values inverted as Adobe does)
+  int orientation = 0; // EXIF orientation 1..8 in an APP1 segment; 0: no EXIF
+  Bytes icc;           // colour profile in APP2 segments; empty: none
+  bool arithmetic = false;
 };
 Bytes MakeJpeg(const JpegSpec& spec, const Bytes& samples);
 
@@ -88,8 +92,15 @@ struct TiffSpec {
   int tileSize = 0;      // 0: strips
   int rowsPerStrip = 0;  // 0: libtiff's choice
   std::vector<uint16_t> colourMap; // red, then green, then blue entries
+  Bytes icc;                       // colour profile tag; empty: none
 };
 Bytes MakeTiff(const TiffSpec& spec, const std::vector<Bytes>& rows);
+
+// ---- colour profiles made with LittleCMS ----
+// RGB with the primaries and gamma (563/256) of Adobe RGB (1998).
+Bytes WideGamutProfile();
+// Grey with linear light (gamma 1).
+Bytes LinearGreyProfile();
 
 // Runs a writer on a temporary file and returns what it wrote.
 template <typename Write> Bytes WriteToMemory(Write write, bool& ok, std::string& error);

@@ -1,6 +1,13 @@
 #include "file_support.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -119,6 +126,63 @@ uint32_t PixelRgb(const TDib& dib, int x, int rowFromBottom) {
   }
   const VRgbQuad& q = dib.Info->bmiColors[index];
   return (uint32_t(q.rgbRed) << 16) | (uint32_t(q.rgbGreen) << 8) | q.rgbBlue;
+}
+
+namespace {
+long statusKb(const char* field) {
+  std::FILE* f = std::fopen("/proc/self/status", "r");
+  if (f == nullptr) return 0;
+  char line[256];
+  long kb = 0;
+  const size_t n = std::strlen(field);
+  while (std::fgets(line, sizeof line, f) != nullptr)
+    if (std::strncmp(line, field, n) == 0) kb = std::atol(line + n);
+  std::fclose(f);
+  return kb;
+}
+double cpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+} // namespace
+
+OpenCost MeasureOpenWith(void (*run)(void*, TDib*), void* context) {
+  OpenCost cost;
+  int fds[2];
+  if (pipe(fds) != 0) return cost;
+  const pid_t child = fork();
+  if (child == 0) {
+    ::close(fds[0]);
+    const long rssBefore = statusKb("VmRSS:");
+    const double cpuBefore = cpuSeconds();
+    TDib dib;
+    run(context, &dib);
+    char report[1200];
+    const int opened = dib.Bits != nullptr;
+    const int n = std::snprintf(report, sizeof report, "%d %f %f %s", opened, cpuSeconds() - cpuBefore,
+                                double(statusKb("VmHWM:") - rssBefore) / 1024.0,
+                                opened ? "" : DibErrorText(&dib));
+    if (opened) deldib(dib);
+    if (::write(fds[1], report, size_t(std::max(n, 0))) < 0) _exit(2);
+    _exit(0);
+  }
+  ::close(fds[1]);
+  std::string text;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(n));
+  ::close(fds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  int opened = 0;
+  int used = 0;
+  if (std::sscanf(text.c_str(), "%d %lf %lf %n", &opened, &cost.cpuSeconds, &cost.peakExtraMb, &used) >= 3) {
+    cost.opened = opened != 0;
+    cost.message = text.substr(size_t(used));
+  } else {
+    cost.message = "child failed";
+  }
+  return cost;
 }
 
 TDib OpenBytes(const std::vector<uint8_t>& bytes, void* window) {

@@ -91,6 +91,18 @@ inline uint32_t PixelRgbTop(const TDib& dib, int x, int rowFromTop) {
   return PixelRgb(dib, x, dib.Info->bmiHeader.biHeight - 1 - rowFromTop);
 }
 
+// What opening one file cost, measured in a child process so that nothing it allocated or
+// touched counts against the tests that follow.
+struct OpenCost {
+  bool opened = false;
+  std::string message; // error text when refused
+  double cpuSeconds = 0;
+  double peakExtraMb = 0; // peak resident memory above the child's resident memory at the start
+};
+// `open` fills the record (OpenDib or OpenDibMemory); the record is released in the child.
+template <class F> OpenCost MeasureOpen(F open);
+OpenCost MeasureOpenWith(void (*run)(void*, TDib*), void* context);
+
 // Opens a file image from memory; the caller releases a successful record with deldib.
 TDib OpenBytes(const std::vector<uint8_t>& bytes, void* window = nullptr);
 
@@ -108,6 +120,10 @@ TDib Make24(int width, int height, F colour) {
       p[2] = uint8_t(c >> 16);
     }
   return dib;
+}
+
+template <class F> OpenCost MeasureOpen(F open) {
+  return MeasureOpenWith([](void* f, TDib* dib) { (*static_cast<F*>(f))(dib); }, &open);
 }
 
 } // namespace vtest

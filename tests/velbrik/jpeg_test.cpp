@@ -1,4 +1,5 @@
 #include "codec_support.h"
+#include "file_support.h"
 
 #include "platform/palette.h"
 
@@ -240,4 +241,44 @@ TEST(JpegWrite, PaletteImagesAreWrittenInTheirColours) {
   ASSERT_TRUE(back.ok) << back.error;
   EXPECT_EQ(back.bits(), 24);
   EXPECT_TRUE(near(back.at(7, 7), Rgb{200, 30, 90}, 6));
+}
+
+TEST(JpegDecode, ProgressiveWorkIsWeighedBeforeDecoding) {
+  // 256 scans each over the whole picture, whose header claims 100 megapixels: refused from
+  // the scan headers, before the coefficient buffer of the whole picture is allocated.
+  const Bytes flood = withSize(manyScans(3), 10000, 10000);
+  const vtest::OpenCost cost = vtest::MeasureOpen([&](TDib* d) { OpenDibMemory(d, flood.data(), flood.size(), nullptr); });
+  EXPECT_FALSE(cost.opened);
+  EXPECT_NE(cost.message.find("Durchgänge"), std::string::npos) << cost.message;
+  EXPECT_LT(cost.cpuSeconds, 1.0);
+  EXPECT_LT(cost.peakExtraMb, 64.0);
+  // The same scans over a small picture are little work.
+  Dib small;
+  Decode(velbrik::DecodeJpeg, manyScans(3), small);
+  EXPECT_TRUE(small.ok) << small.error;
+}
+
+TEST(JpegDecode, ArithmeticDataEndingEarlyIsRefusedLikeHuffmanData) {
+  JpegSpec spec;
+  spec.width = spec.height = 128;
+  Bytes samples;
+  for (int i = 0; i < 128 * 128 * 3; ++i) samples.push_back(uint8_t(i * 7 ^ i / 300));
+  for (bool arithmetic : {false, true})
+    for (bool progressive : {false, true}) {
+      SCOPED_TRACE(std::string(arithmetic ? "arithmetic" : "huffman") + (progressive ? " progressive" : ""));
+      spec.arithmetic = arithmetic;
+      spec.progressive = progressive;
+      const Bytes whole = MakeJpeg(spec, samples);
+      Dib good;
+      Decode(velbrik::DecodeJpeg, whole, good);
+      ASSERT_TRUE(good.ok) << good.error;
+      // Cut in the middle of the data and closed with an end-of-picture marker.
+      Bytes cut = Truncated(whole, whole.size() / 2);
+      cut.insert(cut.end(), {0xFF, 0xD9});
+      const vtest::OpenCost cost = vtest::MeasureOpen([&](TDib* d) { OpenDibMemory(d, cut.data(), cut.size(), nullptr); });
+      EXPECT_FALSE(cost.opened);
+      EXPECT_EQ(cost.message, "Die JPEG-Datei ist unvollständig.");
+      EXPECT_LT(cost.cpuSeconds, 1.0);
+      EXPECT_LT(cost.peakExtraMb, 64.0);
+    }
 }

@@ -1,16 +1,20 @@
 // Opening files: reading them, choosing the format, the messages for what cannot be opened,
 // and the filter string of the readable types.
+#include "codec_support.h"
 #include "decoder.h"
 #include "file_support.h"
 
 #include "platform/palette.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
+#include <tiffio.h>
 
 #include <cstring>
 #include <new>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -118,6 +122,63 @@ TEST(OpenDib, ProgressReachesTheWindowAndNotADestroyedOne) {
   OpenDib(&d, dir.file("a.bmp").c_str(), 0, room);
   ASSERT_NE(d.Bits, nullptr);
   deldib(d);
+}
+
+TEST(OpenDib, FilesAreMappedNotCopiedAndTheSizeLimitNamesBothNumbers) {
+  // A 451 x 300 picture followed by almost 1 GiB of padding (a sparse file): only the pages the
+  // decoder reads are touched.
+  vtest::TempDir dir;
+  BmpFile f;
+  f.width = 451;
+  f.height = 300;
+  f.pixels = vtest::PackRows(451, 300, 24, [](int x, int r) { return uint32_t(x * 0x10101 + r); });
+  const std::string path = dir.file("gepolstert.bmp");
+  vtest::WriteBytes(path, f.bytes());
+  ASSERT_EQ(::truncate(path.c_str(), (1 << 30) - 1), 0);
+  const vtest::OpenCost cost = vtest::MeasureOpen([&](TDib* d) { OpenDib(d, path.c_str(), 0, nullptr); });
+  EXPECT_TRUE(cost.opened) << cost.message;
+  EXPECT_LT(cost.cpuSeconds, 1.0);
+  EXPECT_LT(cost.peakExtraMb, 64.0);
+
+  ASSERT_EQ(::truncate(path.c_str(), (1 << 30) + 1), 0);
+  const std::string msg = openError(path);
+  EXPECT_NE(msg.find("zu groß (1025 MB, höchstens 1024 MB)"), std::string::npos) << msg;
+}
+
+// Index 0 is handed over as the darker colour, so that promotion (index 0 black) shows the
+// picture as it is, not as its negative.
+TEST(OpenDib, OneBitPicturesHandTheDarkerColourOverFirst) {
+  // Each picture: 10 pixels, white on the left half, black on the right, white at index 0.
+  vtest::BmpFile bmp;
+  bmp.width = 10;
+  bmp.bitCount = 1;
+  bmp.palette = {{255, 255, 255}, {0, 0, 0}};
+  bmp.pixels = vtest::PackRows(10, 1, 1, [](int x, int) { return x < 5 ? 0u : 1u; });
+  codec_test::PngSpec png;
+  png.width = 10;
+  png.colourType = PNG_COLOR_TYPE_PALETTE;
+  png.depth = 1;
+  png.palette = {{250, 250, 240}, {20, 10, 0}};
+  codec_test::TiffSpec fax;
+  fax.width = 10;
+  fax.bitsPerSample = 1;
+  fax.samplesPerPixel = 1;
+  fax.photometric = PHOTOMETRIC_MINISWHITE;
+  fax.compression = COMPRESSION_CCITTFAX4;
+  const codec_test::Bytes row = {0x07, 0xC0}; // 0000011111
+  const std::vector<std::pair<const char*, codec_test::Bytes>> files = {
+      {"bmp", bmp.bytes()}, {"png", codec_test::MakePng(png, {row})}, {"fax tiff", codec_test::MakeTiff(fax, {row})}};
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    TDib d = vtest::OpenBytes(bytes);
+    ASSERT_NE(d.Bits, nullptr) << DibErrorText(&d);
+    EXPECT_EQ(d.Info->bmiHeader.biBitCount, 1);
+    EXPECT_LT(d.Info->bmiColors[0].rgbGreen, d.Info->bmiColors[1].rgbGreen);
+    EXPECT_EQ(d.LogPal.palPalEntry[0].peGreen, d.Info->bmiColors[0].rgbGreen);
+    for (int x = 0; x < 10; ++x) EXPECT_EQ(getpixel(d, x, 0), x < 5 ? 1u : 0u) << x;
+    EXPECT_EQ(d.Bits[1] & 0x3F, 0) << "bits beyond the width stay clear";
+    deldib(d);
+  }
 }
 
 TEST(OpenFilter, PairsOfDescriptionAndMasks) {

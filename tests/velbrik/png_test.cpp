@@ -1,4 +1,5 @@
 #include "codec_support.h"
+#include "file_support.h"
 
 #include "platform/palette.h"
 #include "platform/win.h"
@@ -91,7 +92,8 @@ TEST(PngDecode, EveryOtherColourTypeBecomes24BitsOverWhite) {
       {"grey key", PNG_COLOR_TYPE_GRAY, 8, {9, 10}, {255, 255, 255}, {10, 10, 10}, 9},
       {"grey alpha", PNG_COLOR_TYPE_GRAY_ALPHA, 8, {0, 0, 100, 255}, {255, 255, 255}, {100, 100, 100}},
       {"rgb 8", PNG_COLOR_TYPE_RGB, 8, {1, 2, 3, 4, 5, 6}, {1, 2, 3}, {4, 5, 6}},
-      {"rgb 16", PNG_COLOR_TYPE_RGB, 16, {1, 0, 2, 0, 3, 0, 250, 0, 251, 0, 252, 0}, {1, 2, 3}, {250, 251, 252}},
+      // 16-bit samples are rounded: 0x01FF is 1.99 levels, 0xFA00 249.02.
+      {"rgb 16", PNG_COLOR_TYPE_RGB, 16, {1, 0xFF, 2, 0, 3, 0, 0xFA, 0, 0xFB, 0, 0xFC, 0}, {2, 2, 3}, {249, 250, 251}},
       // Half-transparent black over white is mid grey; opaque stays as it is.
       {"rgba 8", PNG_COLOR_TYPE_RGBA, 8, {0, 0, 0, 128, 10, 20, 30, 255}, {127, 127, 127}, {10, 20, 30}},
       {"rgba 16", PNG_COLOR_TYPE_RGBA, 16, {0, 0, 0, 0, 0, 0, 0, 0, 9, 0, 8, 0, 7, 0, 255, 255},
@@ -258,4 +260,35 @@ TEST(PngDecode, ReportsProgressUpToAHundred) {
   ASSERT_FALSE(window.seen.empty());
   EXPECT_TRUE(std::is_sorted(window.seen.begin(), window.seen.end()));
   EXPECT_EQ(window.seen.back(), 100);
+}
+
+TEST(PngDecode, AncillaryChunksAreSkippedWithoutBeingHeld) {
+  // A picture whose text chunk claims 2 GB: skipped as it is read, so the file is refused as
+  // cut off at once instead of after allocating and zeroing the claimed size.
+  const Bytes picture = MakePng(PngSpec{}, {Bytes{1, 2, 3}});
+  const size_t afterHeader = 8 + 25; // signature and IHDR
+  for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "pCAL", "sCAL"}) {
+    SCOPED_TRACE(type);
+    Bytes file(picture.begin(), picture.begin() + afterHeader);
+    const Bytes claim = {0x7F, 0xFF, 0xFF, 0xF0, uint8_t(type[0]), uint8_t(type[1]), uint8_t(type[2]),
+                         uint8_t(type[3]), 'T', 'i', 't', 'l', 'e', 0, 'x'};
+    file.insert(file.end(), claim.begin(), claim.end());
+    const vtest::OpenCost cost = vtest::MeasureOpen([&](TDib* d) { OpenDibMemory(d, file.data(), file.size(), nullptr); });
+    EXPECT_FALSE(cost.opened);
+    EXPECT_EQ(cost.message, "Die PNG-Datei ist unvollständig.");
+    EXPECT_LT(cost.cpuSeconds, 1.0);
+    EXPECT_LT(cost.peakExtraMb, 64.0);
+  }
+  // A real text chunk of 3 MB before the image data does not stop the picture.
+  const uint32_t n = 3u << 20;
+  // Text and a CRC that does not matter for a skipped chunk.
+  Bytes withText(afterHeader + 8 + n + 4 + (picture.size() - afterHeader), 'a');
+  std::copy(picture.begin(), picture.begin() + afterHeader, withText.begin());
+  const uint8_t head[8] = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n), 't', 'E', 'X', 't'};
+  std::copy(head, head + 8, withText.begin() + afterHeader);
+  std::copy(picture.begin() + afterHeader, picture.end(), withText.end() - (picture.size() - afterHeader));
+  Dib dib;
+  decodePngRaw(withText, dib);
+  ASSERT_TRUE(dib.ok) << dib.error;
+  EXPECT_EQ(dib.at(0, 0), (Rgb{1, 2, 3}));
 }

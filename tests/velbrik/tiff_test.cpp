@@ -1,4 +1,5 @@
 #include "codec_support.h"
+#include "file_support.h"
 
 #include "platform/palette.h"
 
@@ -150,15 +151,23 @@ TEST(TiffDecode, AlphaAndSixteenBitSamplesAreConverted) {
   TiffSpec deep;
   deep.width = 1;
   deep.bitsPerSample = 16;
-  const uint16_t samples[3] = {0xFFFF, 0x8000, 0x0000};
+  // Rounded to nearest: 0x01FF is 1.99 levels.
+  const uint16_t samples[3] = {0xFFFF, 0x8000, 0x01FF};
   Bytes row(6);
   std::memcpy(row.data(), samples, 6); // libtiff writes in the machine's byte order
   Dib d;
   Decode(velbrik::DecodeTiff, MakeTiff(deep, {row}), d);
   ASSERT_TRUE(d.ok) << d.error;
   EXPECT_EQ(d.at(0, 0).r, 255);
-  EXPECT_NEAR(d.at(0, 0).g, 128, 1);
-  EXPECT_EQ(d.at(0, 0).b, 0);
+  EXPECT_EQ(d.at(0, 0).g, 128);
+  EXPECT_EQ(d.at(0, 0).b, 2);
+  TiffSpec deepGrey = deep;
+  deepGrey.samplesPerPixel = 1;
+  deepGrey.photometric = PHOTOMETRIC_MINISBLACK;
+  Dib g;
+  Decode(velbrik::DecodeTiff, MakeTiff(deepGrey, {Bytes(row.begin() + 4, row.end())}), g);
+  ASSERT_TRUE(g.ok) << g.error;
+  EXPECT_EQ(g.at(0, 0), (Rgb{2, 2, 2}));
 }
 
 TEST(TiffWrite, RoundTripsTrueColourAndPaletteImages) {
@@ -238,4 +247,26 @@ TEST(TiffDecode, HeadersPromisingHugePicturesAreRefused) {
   Decode(velbrik::DecodeTiff, MakeTiff(starved, std::vector<Bytes>(1, Bytes(27000, 0))), tall);
   EXPECT_FALSE(tall.ok);
   EXPECT_EQ(tall.record.Bits, nullptr);
+}
+
+TEST(TiffDecode, OneStripPromisingAHugePictureCostsLittle) {
+  // 100 megapixels in one LZW strip that holds a single row: refused after that row. Read row
+  // by row (RGB) only a row is held; libtiff's own reader (YCbCr) holds the decoded strip.
+  TiffSpec huge;
+  huge.width = 20000;
+  huge.height = 5000;
+  huge.compression = COMPRESSION_LZW;
+  huge.rowsPerStrip = 5000;
+  for (int samples : {3, 4}) {
+    SCOPED_TRACE(samples);
+    huge.samplesPerPixel = samples;
+    huge.extraSamples = samples == 4 ? EXTRASAMPLE_UNASSALPHA : -1;
+    huge.photometric = samples == 4 ? PHOTOMETRIC_RGB : PHOTOMETRIC_YCBCR; // YCbCr takes libtiff's reader
+    const Bytes file = MakeTiff(huge, std::vector<Bytes>(1, Bytes(size_t(20000 * samples), 9)));
+    const vtest::OpenCost cost = vtest::MeasureOpen([&](TDib* d) { OpenDibMemory(d, file.data(), file.size(), nullptr); });
+    EXPECT_FALSE(cost.opened);
+    EXPECT_NE(cost.message.find("TIFF-Datei"), std::string::npos) << cost.message;
+    EXPECT_LT(cost.cpuSeconds, 1.0);
+    EXPECT_LT(cost.peakExtraMb, samples == 4 ? 64.0 : 300.0);
+  }
 }

@@ -33,9 +33,11 @@ export DISPLAY
 
 HOME="$work" openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm_pid=$!
-# A running window manager announces itself on the root window.
+# A running window manager announces itself on the root window; the work area comes once it
+# manages the screen. A window mapped before that can be left unmanaged.
 i=0
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
+until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" &&
+      xprop -root _NET_WORKAREA 2>/dev/null | grep -q "="; do
   i=$((i + 1))
   if [ $i -gt 100 ] || ! kill -0 "$wm_pid" 2>/dev/null; then
     cat "$work/openbox.log" >&2
@@ -43,5 +45,6 @@ until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
   fi
   sleep 0.1
 done
+sleep 1
 
 QT_QPA_PLATFORM=xcb "$test_program" "$@"
