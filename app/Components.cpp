@@ -547,12 +547,11 @@ void TSpeedItem::paintEvent(QPaintEvent*) {
     p.setPen(palette().color(QPalette::ButtonText));
     p.drawText(QRect(shift, 21 + shift, width(), height() - 21), Qt::AlignHCenter | Qt::AlignTop, text());
   }
-  // Reached with the keyboard: a dotted focus frame inside the edge.
+  // Reached with the keyboard: a dotted frame inside the edge.
   if (hasFocus()) {
-    QStyleOptionFocusRect focus;
-    focus.initFrom(this);
-    focus.rect = r.adjusted(2, 2, -2, -2);
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+    p.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(r.adjusted(2, 2, -3, -3));
   }
 }
 

@@ -12,7 +12,10 @@
 
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QAbstractScrollArea>
 #include <QCursor>
+#include <QPainter>
+#include <QPointer>
 #include <QKeyEvent>
 #include <QShortcut>
 #include <QStatusTipEvent>
@@ -37,6 +40,51 @@ TSpeedItem* historyButton(TSpeedBar* bar, const QString& caption, const QString&
   b->setEnabled(false);
   return b;
 }
+
+// A frame in the highlight colour just inside the edges of the widget it lies over: the focus
+// of lists, trees and scroll boxes, which draw none of their own (an empty list has no current
+// item to mark). It follows the widget's size and lets the mouse through.
+class TFocusRing : public QWidget {
+public:
+  // Kept by `home` while it frames nothing.
+  explicit TFocusRing(QWidget* home) : QWidget(home), home_(home) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    hide();
+  }
+  void Follow(QWidget* target) {
+    if (target_) target_->removeEventFilter(this);
+    target_ = target;
+    if (!target) {
+      hide();
+      setParent(home_);
+      return;
+    }
+    setParent(target);
+    target->installEventFilter(this);
+    setGeometry(target->rect());
+    raise();
+    show();
+  }
+
+protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Resize && target_) setGeometry(target_->rect());
+    if (e->type() == QEvent::ChildAdded) raise();
+    return false;
+  }
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+  }
+
+private:
+  QWidget* home_;
+  QWidget* target_ = nullptr;
+};
 
 } // namespace
 
@@ -89,6 +137,14 @@ void TMainForm::buildKeys() {
   PaintBox1->setStatusTip("Vorher zeigen: Rückstrich (\\) gedrückt halten");
   RueckgaengigBtn->setStatusTip("Rückgängig: Strg+Z");
   WiederholenBtn->setStatusTip("Wiederholen: Strg+Umschalt+Z oder Strg+Y");
+
+  // Lists, trees and scroll boxes get a focus ring; it goes with the window's widgets.
+  QPointer<TFocusRing> ring = new TFocusRing(this);
+  connect(qApp, &QApplication::focusChanged, ring, [window = this, ring](QWidget*, QWidget* now) {
+    if (!ring) return;
+    const bool framed = now && now->window() == window && qobject_cast<QAbstractScrollArea*>(now);
+    ring->Follow(framed ? now : nullptr);
+  });
 
   const auto enableEditingKeys = [this] {
     for (QObject* s : editingKeys_) static_cast<QShortcut*>(s)->setEnabled(PageControl2->currentIndex() == 1);

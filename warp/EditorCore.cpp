@@ -1,12 +1,19 @@
 #include "EditorCore.h"
 
 #include "Arith.h"
+#include "Worker.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
 namespace warp {
+namespace {
+
+// Rows per band when a render is shared: a few microseconds of work each.
+constexpr int32_t kRenderGrain = 8;
+
+} // namespace
 
 TEditorCore::TEditorCore() = default;
 
@@ -164,19 +171,18 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
     return;
   }
   // Only the circle's entries changed (the tables are built for this radius when it did); a big
-  // circle is rendered by both threads, each its own rows.
+  // circle's rows are shared.
   if (!changed.Empty()) {
-    const auto render = [&](const TPictureRect& part) {
-      warp::RenderDisc(FSourceDib, FMask, FResultDib, part, x, y, radius, FSqrtInt.data());
+    const auto render = [&](int32_t first, int32_t end) {
+      TPictureRect band = changed;
+      band.Bottom = first;
+      band.Top = end - 1;
+      warp::RenderDisc(FSourceDib, FMask, FResultDib, band, x, y, radius, FSqrtInt.data());
     };
-    if (radius >= kSharedRadius) {
-      TPictureRect lower = changed, upper = changed;
-      lower.Top = y;
-      upper.Bottom = y + 1;
-      FStepScratch.worker.RunBeside([&] { render(lower); }, [&] { render(upper); });
-    } else {
-      render(changed);
-    }
+    if (radius >= kSharedRadius)
+      ForEachRowBand(changed.Bottom, changed.Top + 1, render, kRenderGrain);
+    else
+      render(changed.Bottom, changed.Top + 1);
   }
   EraseOutline();
   const TRect view = ViewRectOf(changed);

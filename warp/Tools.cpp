@@ -208,30 +208,36 @@ WARP_INLINE void GrowShrinkEntry(const TGrowShrink& g, TMaskEntry* row, int32_t 
   if (g.yAxis) e.Y = g.normalize ? (*g.mix)(s.Y, i) : s.Y;
 }
 
+// The entries of row i on one side of the centre column (right: columns x+1..j1, left: j0..x-1),
+// in the order the visit needs, or the centre column's entry alone.
+enum class TSide { Right, Left, Centre };
+
 template <TVisit Visit, class Sample>
-WARP_INLINE void GrowShrinkRow(const TGrowShrink& g, TMaskEntry* mask, const TPictureRect& sq, int32_t i,
-                               const Sample& sample) {
+WARP_INLINE void GrowShrinkSpan(const TGrowShrink& g, TMaskEntry* mask, const TPictureRect& sq, int32_t i, TSide side,
+                                const Sample& sample) {
   const int32_t x = g.x, b = i - g.y, dy2 = b * b;
+  TMaskEntry* row = mask + int64_t(i) * g.width;
+  if (side == TSide::Centre) return GrowShrinkEntry(g, row, i, b, dy2, x, sample);
   const int32_t half = g.ints[g.c * g.c - dy2];
   // The centre column always lies in the row's span.
-  const int32_t j0 = std::max(sq.Left, x - half);
-  const int32_t j1 = std::min(sq.Right, x + half);
-  TMaskEntry* row = mask + int64_t(i) * g.width;
-  if (Visit == TVisit::FromCopy) {
-    for (int32_t j = j0; j <= j1; ++j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
-  } else if (Visit == TVisit::Inwards) {
-    for (int32_t j = j1; j > x; --j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
-    for (int32_t j = j0; j < x; ++j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
-    GrowShrinkEntry(g, row, i, b, dy2, x, sample);
+  if (side == TSide::Right) {
+    const int32_t j1 = std::min(sq.Right, x + half);
+    if (Visit == TVisit::Inwards)
+      for (int32_t j = j1; j > x; --j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
+    else
+      for (int32_t j = x + 1; j <= j1; ++j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
   } else {
-    GrowShrinkEntry(g, row, i, b, dy2, x, sample);
-    for (int32_t j = x + 1; j <= j1; ++j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
-    for (int32_t j = x - 1; j >= j0; --j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
+    const int32_t j0 = std::max(sq.Left, x - half);
+    if (Visit == TVisit::Inwards)
+      for (int32_t j = j0; j < x; ++j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
+    else
+      for (int32_t j = x - 1; j >= j0; --j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
   }
 }
 
 // Progress of a step, reported after each row as if the rows went bottom to top: it counts the
 // rows done, the same way whatever order they are visited in and whichever thread did them.
+// Only the calling thread reports.
 class TRowReports {
 public:
   TRowReports(const TStepContext& k, const TPictureRect& sq, const TProgressFn& progress)
@@ -252,61 +258,80 @@ private:
   const TProgressFn& FProgress;
 };
 
-// Visits every row of the brush band once. The rows above the centre row and those below it are
-// independent parts: every entry of a part reads only entries of its own part, the centre row
-// and entries the step does not write. The parts run one after the other, or at the same time
-// when a worker is given; the centre row comes after both (RimFirst) or before both
-// (CentreFirst), or with the lower part (Upwards: bottom to top). Only the calling thread
-// reports progress.
-enum class TBandOrder { Upwards, RimFirst, CentreFirst };
+// Rows of a big brush go out in bands of this many rows: small enough that a thread which
+// loses its processor in the middle of a step holds up little.
+constexpr int32_t kStepGrain = 4;
 
+// Every row of the brush band once, row(i) reading and writing only row i's entries and entries
+// the step does not write. Big brushes share the rows.
 template <class Row>
-WARP_INLINE void RowThenReport(const Row& row, int32_t i, TRowReports* reports) {
-  row(i);
-  if (reports != nullptr) reports->RowDone();
-}
-
-template <TBandOrder Order, class Row>
-WARP_INLINE void VisitBand(int32_t y, const TPictureRect& sq, const Row& row, TRowReports& reports, TWorker* worker) {
-  const auto upper = [&](bool report) {
-    if (Order == TBandOrder::RimFirst)
-      for (int32_t i = sq.Top; i > y; --i) RowThenReport(row, i, report ? &reports : nullptr);
-    else
-      for (int32_t i = y + 1; i <= sq.Top; ++i) RowThenReport(row, i, report ? &reports : nullptr);
-  };
-  const auto lower = [&](bool report) {
-    if (Order == TBandOrder::RimFirst)
-      for (int32_t i = sq.Bottom; i < y; ++i) RowThenReport(row, i, report ? &reports : nullptr);
-    else if (Order == TBandOrder::CentreFirst)
-      for (int32_t i = y - 1; i >= sq.Bottom; --i) RowThenReport(row, i, report ? &reports : nullptr);
-    else
-      for (int32_t i = sq.Bottom; i <= y; ++i) RowThenReport(row, i, report ? &reports : nullptr);
-  };
-  const auto centre = [&] {
-    if (Order == TBandOrder::Upwards) return;
-    row(y);
-    reports.RowDone();
-  };
-  if (Order == TBandOrder::CentreFirst) centre();
-  if (worker != nullptr) {
-    worker->RunBeside([&] { lower(false); }, [&] { upper(true); });
+WARP_INLINE void IndependentRows(int32_t c, const TPictureRect& sq, const Row& row, TRowReports& reports) {
+  if (c < kSharedRadius) {
+    for (int32_t i = sq.Bottom; i <= sq.Top; ++i) {
+      row(i);
+      reports.RowDone();
+    }
   } else {
-    upper(true);
-    lower(true);
+    ForEachRowBand(sq.Bottom, sq.Top + 1, [&](int32_t first, int32_t end) {
+      const bool report = !OnRowHelper();
+      for (int32_t i = first; i < end; ++i) {
+        row(i);
+        if (report) reports.RowDone();
+      }
+    }, kStepGrain);
   }
-  if (Order == TBandOrder::RimFirst) centre();
   reports.Finish();
 }
 
+// Grow and shrink in place. An entry reads only entries on its own side of the centre column and
+// of the centre row, or on them (from the rim inwards: nearer the centre; from the centre
+// outwards: farther from it), and the entries of the centre column and row read only their own
+// line. So the four quarters of the circle without the centre lines are independent parts, each
+// visited row by row in the visit's order; the centre column follows them, in the same order,
+// and the centre row comes last. Big brushes share the quarters.
 template <TVisit Visit, class Sample>
-WARP_INLINE void GrowShrinkRows(const TStepContext& k, const TGrowShrink& g, TMaskEntry* mask, const TPictureRect& sq,
-                                const Sample& sample, TWorker* worker, const TProgressFn& progress) {
-  TRowReports reports(k, sq, progress);
-  const auto row = [&](int32_t i) { GrowShrinkRow<Visit>(g, mask, sq, i, sample); };
-  constexpr TBandOrder order = Visit == TVisit::Inwards    ? TBandOrder::RimFirst
-                               : Visit == TVisit::Outwards ? TBandOrder::CentreFirst
-                                                           : TBandOrder::Upwards;
-  VisitBand<order>(g.y, sq, row, reports, worker);
+WARP_INLINE void GrowShrinkQuarters(const TGrowShrink& g, TMaskEntry* mask, const TPictureRect& sq,
+                                    const Sample& sample, TRowReports& reports) {
+  const int32_t y = g.y;
+  // Rows of the upper or the lower half, without the centre row, in the visit's order.
+  const auto half = [&](bool upper, const auto& row) {
+    constexpr bool rimFirst = Visit == TVisit::Inwards;
+    if (upper && rimFirst)
+      for (int32_t i = sq.Top; i > y; --i) row(i);
+    else if (upper)
+      for (int32_t i = y + 1; i <= sq.Top; ++i) row(i);
+    else if (rimFirst)
+      for (int32_t i = sq.Bottom; i < y; ++i) row(i);
+    else
+      for (int32_t i = y - 1; i >= sq.Bottom; --i) row(i);
+  };
+  const auto quarters = [&](int32_t first, int32_t end) {
+    const bool report = !OnRowHelper();
+    for (int32_t q = first; q < end; ++q) {
+      const bool upper = q < 2;
+      const TSide side = q % 2 == 0 ? TSide::Right : TSide::Left;
+      half(upper, [&](int32_t i) {
+        GrowShrinkSpan<Visit>(g, mask, sq, i, side, sample);
+        if (report && side == TSide::Right) reports.RowDone();
+      });
+    }
+  };
+  if (g.c >= kSharedRadius)
+    ForEachRowBand(0, 4, quarters, 1);
+  else
+    quarters(0, 4);
+  for (bool upper : {true, false})
+    half(upper, [&](int32_t i) { GrowShrinkSpan<Visit>(g, mask, sq, i, TSide::Centre, sample); });
+  if (Visit == TVisit::Inwards) {
+    GrowShrinkSpan<Visit>(g, mask, sq, y, TSide::Right, sample);
+    GrowShrinkSpan<Visit>(g, mask, sq, y, TSide::Left, sample);
+    GrowShrinkSpan<Visit>(g, mask, sq, y, TSide::Centre, sample);
+  } else {
+    GrowShrinkSpan<Visit>(g, mask, sq, y, TSide::Centre, sample);
+    GrowShrinkSpan<Visit>(g, mask, sq, y, TSide::Right, sample);
+    GrowShrinkSpan<Visit>(g, mask, sq, y, TSide::Left, sample);
+  }
+  reports.Finish();
 }
 
 WARP_INLINE void GrowShrink(const TStepContext& k, TMaskEntry* mask, const TPictureRect& sq,
@@ -329,9 +354,9 @@ WARP_INLINE void GrowShrink(const TStepContext& k, TMaskEntry* mask, const TPict
                       k.yAxis,     k.normalize, ints.data(),
                       weight.data(), &scratch.offsets, &scratch.normalize};
   const auto live = [mask, width = k.width](int32_t sx, int32_t sy) { return mask[int64_t(sy) * width + sx]; };
-  TWorker* worker = c >= kSharedRadius ? &scratch.worker : nullptr;
-  if (contracting) return GrowShrinkRows<TVisit::Inwards>(k, g, mask, sq, live, worker, progress);
-  if (expanding) return GrowShrinkRows<TVisit::Outwards>(k, g, mask, sq, live, worker, progress);
+  TRowReports reports(k, sq, progress);
+  if (contracting) return GrowShrinkQuarters<TVisit::Inwards>(g, mask, sq, live, reports);
+  if (expanding) return GrowShrinkQuarters<TVisit::Outwards>(g, mask, sq, live, reports);
 
   // Entries outside the square are never changed by the step, so the live mask still holds
   // what the snapshot would hold there.
@@ -344,7 +369,11 @@ WARP_INLINE void GrowShrink(const TStepContext& k, TMaskEntry* mask, const TPict
     const uint32_t cx = uint32_t(sx - sq.Left), cy = uint32_t(sy - sq.Bottom);
     return cx < sw && cy < sh ? copy[size_t(cy) * sw + cx] : live(sx, sy);
   };
-  GrowShrinkRows<TVisit::FromCopy>(k, g, mask, sq, fromCopy, worker, progress);
+  const auto row = [&](int32_t i) {
+    for (TSide side : {TSide::Right, TSide::Left, TSide::Centre})
+      GrowShrinkSpan<TVisit::FromCopy>(g, mask, sq, i, side, fromCopy);
+  };
+  IndependentRows(c, sq, row, reports);
 }
 
 // num / c truncated towards zero, for |num / c| below 2^31 and reciprocal = 1.0 / c: the product
@@ -452,7 +481,7 @@ WARP_INLINE void SmearEraseRows(const TStepContext& k, TMaskEntry* mask, const T
     }
   };
   TRowReports reports(k, sq, progress);
-  VisitBand<TBandOrder::Upwards>(y, sq, row, reports, c >= kSharedRadius ? &scratch.worker : nullptr);
+  IndependentRows(c, sq, row, reports);
 }
 
 TPictureRect FastBody(TMaskEntry* mask, int32_t width, int32_t height, const TStepInput& in,

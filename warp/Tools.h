@@ -7,14 +7,13 @@
 //    entries changed earlier in the same step, visit them in an order that reads every sample
 //    before it is written (or, for strengths the tool bar does not offer, read from a copy of the
 //    brush square); the other tools read only the entry they change. The arithmetic comes from
-//    tables that give exactly the extended-precision values, and big brushes share the rows with
-//    a second thread.
+//    tables that give exactly the extended-precision values, and big brushes share their rows
+//    with other threads (ForEachRowBand).
 #pragma once
 
 #include "Mask.h"
 #include "Mix.h"
 #include "SampleOffsets.h"
-#include "Worker.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,8 +21,8 @@
 
 namespace warp {
 
-// Brush steps of at least this radius share their work with a second thread; below, waking it
-// would cost more than it saves.
+// Brush steps of at least this radius share their rows with other threads; below, handing the
+// rows out would cost more than it saves.
 constexpr int32_t kSharedRadius = 96;
 
 // Tool codes, as the tool bar passes them.
@@ -77,7 +76,7 @@ bool ApplyStepFull(TMaskEntry* mask, int32_t width, int32_t height, const TStepI
 // What the fast step keeps from one step to the next, so that a stroke allocates and prepares
 // nothing after its first step: the copy of the brush square, the weights and sampling offsets,
 // the tables of the fixed mixes (normalising, erasing, the drag's relaxing) and of the smear's
-// shifted coordinates, and the thread that takes part of big steps.
+// shifted coordinates.
 struct TStepScratch {
   std::vector<TMaskEntry> squareCopy;
   std::vector<double> weight;
@@ -86,7 +85,6 @@ struct TStepScratch {
   TMix<4, 5> erase{0.8L, 0.2L};
   TMix<19, 20> relax{0.95L, 0.05L};
   std::vector<int32_t> shiftX, shiftY, meanX, meanY;
-  TWorker worker; // shares big brushes' steps
 };
 
 // Returns the square it may have changed; it changes only entries inside the circle.

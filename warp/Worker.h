@@ -1,45 +1,53 @@
-// A second thread for the brush steps: it runs one part of a step while the calling thread runs
-// another, so that a big brush uses both cores of a small machine. The thread is started on the
-// first use. Between steps it keeps polling for a while (the steps of a stroke come in quick
-// succession, and waking a sleeping thread, on a virtual machine above all, costs a good part of
-// a step), then sleeps until the next one.
+// Row sharing: the one place where the program spreads work over several threads.
+//
+// ForEachRowBand cuts a range of rows into bands and hands them out on demand, from a shared
+// counter, to the calling thread and to helper threads: a helper that does not get a processor
+// takes no band, and the caller does the bands itself instead of waiting for it. Only as many
+// threads take part as the calling thread may run on processors (its affinity mask), or as many
+// as the environment variable MORPHANE_THREADS=N says (1: the caller alone). The helpers are
+// started on first use and sleep between jobs; they use no processor time while the program is
+// idle.
+//
+// The bands of one call must be independent of each other: each may run on any thread and at
+// the same time as any other. What depends on the order of rows stays on the caller.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
+#include <concepts>
 #include <cstdint>
-#include <functional>
-#include <mutex>
-#include <thread>
+#include <type_traits>
 
 namespace warp {
 
-class TWorker {
+// A non-owning reference to a callable taking (first row, end row); the callable must outlive
+// the call it is passed to.
+class TBandFn {
 public:
-  TWorker() = default;
-  TWorker(const TWorker&) = delete;
-  TWorker& operator=(const TWorker&) = delete;
-  ~TWorker();
-
-  // Runs `other` on the worker thread and `own` on the calling one and returns when both have
-  // finished. Without a thread (a single processor, or it could not be started) runs `other` and
-  // then `own` here.
-  // Not to be called from two threads at once.
-  void RunBeside(const std::function<void()>& other, const std::function<void()>& own);
+  template <class F>
+    requires(!std::same_as<std::remove_cvref_t<F>, TBandFn> && std::invocable<const F&, int32_t, int32_t>)
+  TBandFn(const F& f) // NOLINT: converts implicitly, like a function reference
+      : FObject(&f), FCall([](const void* object, int32_t first, int32_t end) {
+          (*static_cast<const F*>(object))(first, end);
+        }) {}
+  void operator()(int32_t first, int32_t end) const { FCall(FObject, first, end); }
 
 private:
-  void Loop();
-
-  std::thread FThread;
-  bool FStarted = false;
-  bool FFailed = false;
-  const std::function<void()>* FJob = nullptr; // published by FPosted
-  std::atomic<uint64_t> FPosted{0};             // jobs handed to the thread
-  std::atomic<uint64_t> FFinished{0};           // jobs it has finished
-  std::atomic<bool> FSleeping{false};
-  std::atomic<bool> FStop{false};
-  std::mutex FMutex;
-  std::condition_variable FWake;
+  const void* FObject;
+  void (*FCall)(const void*, int32_t, int32_t);
 };
+
+// Calls fn(first, end) for bands first..end-1 that together cover rowBegin..rowEnd-1 exactly
+// once, and returns when all have run. Bands hold `grain` rows (the last one fewer); grain 0
+// picks a size that gives every thread several bands. A single band, a single thread, or a call
+// made while another call is running (from another thread, or from inside fn) runs every band on
+// the calling thread, in order. An exception thrown by fn stops the handing out of bands and is
+// thrown again here once every band already begun has ended.
+void ForEachRowBand(int32_t rowBegin, int32_t rowEnd, TBandFn fn, int32_t grain = 0);
+
+// How many threads a call of ForEachRowBand from this thread would use now (at least 1).
+int32_t RowThreads();
+
+// True on the helper threads, false on every caller: lets a band do what only the calling
+// thread may do (reporting progress, for one).
+bool OnRowHelper();
 
 } // namespace warp

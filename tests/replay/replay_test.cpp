@@ -149,6 +149,39 @@ TEST_F(Replay, LongEraserStrokeRestoresTheIdentityAndThePicture) {
   EXPECT_EQ(FileBytes(Path("out.bmp")), FileBytes(pic));
 }
 
+TEST_F(Replay, UndoAndRedoGiveTheStrokesReplayedWithoutTheUndoneOne) {
+  const std::string pic = Picture(83, 61);
+  int checked = 0;
+  for (uint32_t seed = 40; seed < 80 && checked < 4; ++seed) {
+    // A, B and C are one stroke each.
+    const std::string A = "zoom 1.5\n" + RandomStrokes(seed, 124, 91, 1), B = RandomStrokes(seed + 100, 124, 91, 1),
+                      C = RandomStrokes(seed + 200, 124, 91, 1);
+    struct TOut {
+      std::vector<TEntry> mask;
+      std::string picture;
+      bool operator==(const TOut&) const = default;
+    };
+    int n = 0;
+    const auto run = [&](const std::string& text) {
+      const std::string name = "s" + std::to_string(seed) + "_" + std::to_string(n++);
+      TOut o;
+      o.mask = MaskAfter(pic, Script(text, name + ".txt"), "", name + ".bmp");
+      o.picture = FileBytes(Path(name + ".bmp"));
+      return o;
+    };
+    const TOut a = run(A), ab = run(A + B), ac = run(A + C);
+    if (a == ab || a == ac || a.mask == Identity(83, 61)) continue; // a stroke that changed nothing is no entry
+    ++checked;
+    EXPECT_EQ(run(A + B + "undo\n"), a) << seed;
+    EXPECT_EQ(run(A + B + "undo\nredo\n"), ab) << seed;
+    const TOut none = run(A + B + "undo\nundo\nundo\n");
+    EXPECT_EQ(none.mask, Identity(83, 61)) << seed;
+    EXPECT_EQ(none.picture, FileBytes(pic)) << seed;
+    EXPECT_EQ(run(A + B + "undo\n" + C + "redo\n"), ac) << seed;
+  }
+  EXPECT_EQ(checked, 4);
+}
+
 TEST_F(Replay, PressesOutsideThePictureChangeNothing) {
   const std::string pic = Picture(50, 30);
   const std::string script = Script(
@@ -199,7 +232,8 @@ TEST_F(Replay, MalformedLinesAreReportedWithTheirNumber) {
   const std::string pic = Picture(20, 20);
   const char* bad[] = {"tool hammer", "axes z",      "normalize yes", "strength 0,4", "strength 1e3",
                        "strength",    "radius 5.5",  "radius",        "zoom nan",     "down 1",
-                       "move 1 2 3",  "up a b",      "tick 1",        "paint 3 4",    "tool grow grow"};
+                       "move 1 2 3",  "up a b",      "tick 1",        "paint 3 4",    "tool grow grow",
+                       "undo 1",      "redo all"};
   for (const char* line : bad) {
     const std::string script = Script(std::string("tool smear\n\n# fine so far\n") + line + "\ndown 1 1\n");
     const TRun r = Run(pic + " " + script + " " + Path("x.bmp") + " --mask " + Path("x.mask"));
