@@ -38,6 +38,7 @@ bool TWindowPlacement::eventFilter(QObject* watched, QEvent* event) {
   case QEvent::Show:
     checks_ = settled_ = 0;
     frameSeen_ = QMargins();
+    sized_ = false;
     place();
     lateFrame_.start();
     break;
@@ -54,21 +55,18 @@ bool TWindowPlacement::eventFilter(QObject* watched, QEvent* event) {
 // again; the window is put where it belongs whenever they differ. True when it is there.
 bool TWindowPlacement::place() {
   const QMargins frame = window_->windowHandle() ? window_->windowHandle()->frameMargins() : QMargins();
-  frameSeen_ = frame;
-  QSize client = window_->size();
-  if (outer_.isValid()) {
-    client = outer_.shrunkBy(frame).expandedTo(QSize(1, 1));
-    if (window_->size() != client) {
-      // The designed size is also the smallest one.
-      window_->setMinimumSize(client);
-      window_->resize(client);
-      return false;
-    }
+  // The size is made for each new frame; a size the user chose under the same frame stays.
+  if (outer_.isValid() && (!sized_ || frame != frameSeen_)) {
+    const QSize client = outer_.shrunkBy(frame).expandedTo(QSize(1, 1));
+    // The designed size is also the smallest one.
     window_->setMinimumSize(client);
+    window_->resize(client);
+    sized_ = true;
   }
+  frameSeen_ = frame;
   QScreen* screen = window_->screen();
   if (screen == nullptr) return true;
-  const QPoint target = CentredPosition(screen->availableGeometry(), client.grownBy(frame));
+  const QPoint target = CentredPosition(screen->availableGeometry(), window_->size().grownBy(frame));
   if (window_->frameGeometry().topLeft() == target) return true;
   window_->move(target);
   return false;

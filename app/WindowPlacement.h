@@ -30,6 +30,7 @@ private:
   QWidget* window_;
   QSize outer_;
   QMargins frameSeen_; // the frame at the last check; none until the window manager reports it
+  bool sized_ = false; // the outer size is made for frameSeen_
   int checks_ = 0;     // checks since the window was shown
   int settled_ = 0;    // checks running that found the window in place
   QTimer lateFrame_;
