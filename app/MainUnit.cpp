@@ -2,6 +2,7 @@
 
 #include "ButtonsXP.h"
 #include "ImageBtnUnit.h"
+#include "OutputSettings.h"
 #include "Random.h"
 #include "StretchDraw.h"
 #include "WindowPlacement.h"
@@ -235,6 +236,12 @@ void TMainForm::buildPageOperieren(QWidget* page) {
   SetHint(ZoomEd, "Stellt das Bild größer oder kleiner da", true);
   ZoomEd->OnChange = [this] { ZoomEdChange(ZoomEd); };
   buildHistoryRow();
+  // Below the controls above and the row of small buttons under them.
+  GlaettenCheck = new QCheckBox("Glätten", SpeedBar1);
+  GlaettenCheck->setGeometry(8, 384, 74, 17);
+  GlaettenCheck->setChecked(ReadSmoothSetting());
+  SetHint(GlaettenCheck, "Ergebnis mit weichen Übergängen statt kopierter Pixel berechnen", true);
+  connect(GlaettenCheck, &QCheckBox::clicked, this, [this] { GlaettenCheckClick(GlaettenCheck); });
   SetHint(SpeedBar1, QString(), true);
 
   ScrollBox1 = new TScrollBox(Panel43);
@@ -331,7 +338,8 @@ void TMainForm::FormCreate(QObject*) {
   AllocMask(); // 320 x 200 entries of 8 bytes
   FZoomNum = 1;
   FZoomDen = 1;
-  // A picture newdib could not create has no header: the view is then empty.
+  FSmooth = GlaettenCheck->isChecked();
+    // A picture newdib could not create has no header: the view is then empty.
   PaintBox1->resize(PictureWidth() * FZoomNum / FZoomDen, PictureHeight() * FZoomNum / FZoomDen);
   InitMask();
   renderdi();
@@ -458,6 +466,12 @@ void TMainForm::viewPointerEntered(QPoint at) {
 }
 void TMainForm::ZoomEdChange(QObject*) { ZoomEdChanged(); }
 void TMainForm::PageControl2Change(QObject*) { PageChanged(); }
+
+void TMainForm::GlaettenCheckClick(QObject*) {
+  SetSmooth(GlaettenCheck->isChecked());
+  WriteSmoothSetting(FSmooth);
+  ErgPaintBox->update();
+}
 
 // Called by the program: erase the outline and repaint the view now. Called from the view's
 // paint event: draw the picture into the part being repainted.

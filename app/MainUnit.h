@@ -110,6 +110,7 @@ public:
   comp::TSpinEdit* ZoomEd = nullptr;
   comp::TSpeedItem* RueckgaengigBtn = nullptr; // undo and redo, in one row below the settings
   comp::TSpeedItem* WiederholenBtn = nullptr;
+  QCheckBox* GlaettenCheck = nullptr; // smooth rendering, below the tool bar's other controls
   comp::TScrollBox* ScrollBox1 = nullptr;
   comp::TPaintBox* PaintBox1 = nullptr;
 
@@ -181,6 +182,8 @@ public:
   void ZoomEdChange(QObject* Sender);
   void PageControl2Change(QObject* Sender);
   void Timer1Timer(QObject* Sender);
+  // The smooth rendering on or off: the result is rendered anew and the choice remembered.
+  void GlaettenCheckClick(QObject* Sender);
 
   // --- undo, redo and the keyboard (app/MainKeys.cpp) -----------------------------------------
   void RueckgaengigBtnClick(QObject* Sender);

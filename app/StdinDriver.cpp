@@ -104,6 +104,13 @@ private:
       dialog->reject();
       return Answer("ok");
     }
+    if (verb == "taller") {
+      bool ok = false;
+      const int more = arg.toInt(&ok);
+      if (!ok) return Answer("error taller " + arg);
+      FForm.resize(FForm.width(), FForm.height() + more);
+      return Later([] {});
+    }
     if (verb == "play") return Answer(Play(arg));
     if (verb == "shot") {
       QWidget* part = arg.isEmpty() ? nullptr : Named(arg);
@@ -196,6 +203,9 @@ private:
     case K::Tick: FForm.Timer1Timer(FForm.Timer1); break;
     case K::Undo: FForm.RueckgaengigBtnClick(FForm.RueckgaengigBtn); break;
     case K::Redo: FForm.WiederholenBtnClick(FForm.WiederholenBtn); break;
+    case K::Smooth:
+      if (FForm.GlaettenCheck->isChecked() != (c.Choice == 1)) FForm.GlaettenCheck->click();
+      break;
     }
   }
 

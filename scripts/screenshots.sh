@@ -34,6 +34,9 @@ if [ "${1:-}" != "--inside" ]; then
     name=$(basename "$script" .txt)
     build/release/app/replay/morphane-replay "$images/portrait.png" "$script" "$images/werkzeug-$name.png"
   done
+  # The animation of the smooth big eyes, small enough for the guide.
+  build/release/app/replay/morphane-replay "$images/portrait.png" docs/replay/glaetten.txt "$work/glaetten.png" \
+    --animate "$images/animation.gif" --frames 12 --size 200
 
   # The pictures folder the program browses; fixed times, so the list's date column stays.
   mkdir -p "$work/home/Bilder"
@@ -52,18 +55,18 @@ if [ "${1:-}" != "--inside" ]; then
     MORPHANE_SHOTS_PLAIN=1 "$0" --inside
   fi
 
-  rm -f docs/images/*.png
+  rm -f docs/images/*.png docs/images/*.gif
   mkdir -p docs/images
-  cp "$images"/*.png docs/images/
+  cp "$images"/*.png "$images"/*.gif docs/images/
   # Every picture the guide and the README show must be one this run made.
   missing=0
-  for link in $(grep -ohE '(docs/)?images/[A-Za-z0-9._-]+\.png' README.md docs/*.md | sort -u); do
+  for link in $(grep -ohE '(docs/)?images/[A-Za-z0-9._-]+\.(png|gif)' README.md docs/*.md | sort -u); do
     if [ ! -f "docs/images/${link##*/}" ]; then
       echo "screenshots.sh: ${link} is shown but was not made" >&2
       missing=1
     fi
   done
-  echo "screenshots.sh: $(ls docs/images/*.png | wc -l) pictures in docs/images/"
+  echo "screenshots.sh: $(ls docs/images/ | wc -l) pictures in docs/images/"
   exit $missing
 fi
 
@@ -155,6 +158,13 @@ run_session() {
   send play "$root/docs/replay/wachsen.txt"
   shot gesicht-operieren-wachsen
   shot werkzeugleiste SpeedBar1
+  # "Glätten" sits below the undo row, under the bottom of the tool bar at the window's first
+  # size: the picture shows a taller window.
+  send smooth on
+  send taller 60
+  shot gesicht-operieren-glaetten
+  send taller -60
+  send smooth off
   send page 2
   shot ergebnis-verarbeiten
   send page 0

@@ -14,7 +14,7 @@ namespace velbrik {
 constexpr uint64_t kMaxPixels = MORPHANE_MAX_PIXELS;
 // Largest side of a picture: keeps every row and offset computation inside 32 bits.
 constexpr int32_t kMaxSide = 65535 * 4;
-// Largest file read into memory, in bytes.
+// Largest file opened (mapped, or read where it cannot be mapped), in bytes.
 constexpr uint64_t kMaxFileBytes = 1ull << 30;
 
 // Sends WM_USER with a percentage to the window given to OpenDib, once per change of value.

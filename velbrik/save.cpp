@@ -2,6 +2,7 @@
 // temporary file in the target's folder, flushed to the disk and renamed over the target, so a
 // failed save never damages an existing file and leaves nothing behind.
 #include "decoder.h"
+#include "file_writing.h"
 
 #include <algorithm>
 #include <cctype>
@@ -41,6 +42,8 @@ Format formatOf(const std::string& ext) {
   return Format::Unknown;
 }
 
+} // namespace
+
 std::string writeReason(int err) {
   switch (err) {
   case EACCES:
@@ -64,7 +67,6 @@ std::string writeReason(int err) {
   }
 }
 
-// Permissions of the saved file: those of the file it replaces, else what the umask allows.
 mode_t fileMode(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return st.st_mode & 07777;
@@ -72,6 +74,8 @@ mode_t fileMode(const std::string& path) {
   ::umask(mask);
   return 0666 & ~mask;
 }
+
+namespace {
 
 bool encode(Format format, const TDib& dib, std::FILE* file, std::string& error) {
   switch (format) {
@@ -113,13 +117,16 @@ bool writeTemporary(int fd, Format format, const TDib& dib, std::string& reason)
   return false;
 }
 
-// Makes the rename itself durable; failures here cannot be reported usefully and are ignored.
+} // namespace
+
 void syncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   (void)::fsync(fd);
   ::close(fd);
 }
+
+namespace {
 
 bool save(const TDib& dib, const std::string& path, std::string& error) {
   const std::string failed = "Die Datei " + quoted(path) + " konnte nicht gespeichert werden: ";

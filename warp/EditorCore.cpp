@@ -1,6 +1,8 @@
 #include "EditorCore.h"
 
+#include "Animation.h"
 #include "Arith.h"
+#include "SmoothRender.h"
 #include "Worker.h"
 
 #include <algorithm>
@@ -12,6 +14,8 @@ namespace {
 
 // Rows per band when a render is shared: a few microseconds of work each.
 constexpr int32_t kRenderGrain = 8;
+// Rows of a band of the smooth rendering, which reads the margin's rows beyond each band again.
+constexpr int32_t kSmoothGrain = 64;
 
 } // namespace
 
@@ -63,7 +67,31 @@ void TEditorCore::renderdi() {
   }
   // newdib failing (no memory) leaves Bits null: there is nowhere to copy to.
   if (FResultDib.Bits == nullptr || FMask == nullptr || FSourceDib.Bits == nullptr) return;
-  warp::RenderArea(FSourceDib, FMask, FResultDib, WholePicture(w, h));
+  RenderModeArea(WholePicture(w, h));
+}
+
+void TEditorCore::RenderModeArea(const TPictureRect& Area) {
+  if (!FSmooth) {
+    warp::RenderArea(FSourceDib, FMask, FResultDib, Area);
+    return;
+  }
+  // Each band forms the displacement sums over the margin's rows above and below it again.
+  const auto render = [&](int32_t first, int32_t end) {
+    RenderAreaSmooth(FSourceDib, FMask, FResultDib, TPictureRect{Area.Left, first, Area.Right, end - 1});
+  };
+  ForEachRowBand(Area.Bottom, Area.Top + 1, render, kSmoothGrain);
+}
+
+TPictureRect TEditorCore::RenderReach(const TPictureRect& Area) const {
+  return FSmooth ? SmoothReach(Area, PictureWidth(), PictureHeight()) : Area;
+}
+
+void TEditorCore::SetSmooth(bool On) {
+  if (On == FSmooth) return;
+  FSmooth = On;
+  if (ResultFits()) RenderModeArea(WholePicture(PictureWidth(), PictureHeight()));
+  else renderdi();
+  PaintView();
 }
 
 bool TEditorCore::ResultFits() const {
@@ -78,8 +106,12 @@ bool TEditorCore::RenderArea(const TPictureRect& Area) {
     renderdi();
     return false;
   }
-  warp::RenderArea(FSourceDib, FMask, FResultDib, Area);
+  RenderModeArea(RenderReach(Area));
   return true;
+}
+
+bool TEditorCore::WriteAnimation(const std::string& Path, const TAnimationOptions& Options, std::string& Error) {
+  return warp::WriteAnimation(FSourceDib, FMask, Options, Path, Progress(), Error);
 }
 
 void TEditorCore::InitWurzel(int32_t r) {
@@ -170,6 +202,21 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
     PaintView();
     return;
   }
+  // The smooth result changes as far as its pixels look at the circle's entries.
+  if (FSmooth) {
+    const TPictureRect reach = RenderReach(changed);
+    if (!reach.Empty()) {
+      const auto render = [&](int32_t first, int32_t end) {
+        RenderDiscSmooth(FSourceDib, FMask, FResultDib, TPictureRect{reach.Left, first, reach.Right, end - 1}, x, y,
+                         radius, FSqrtInt.data());
+      };
+      ForEachRowBand(reach.Bottom, reach.Top + 1, render, kSmoothGrain);
+    }
+    EraseOutline();
+    const TRect view = ViewRectOf(reach);
+    if (!view.Empty()) RepaintViewRect(view);
+    return;
+  }
   // Only the circle's entries changed (the tables are built for this radius when it did); a big
   // circle's rows are shared.
   if (!changed.Empty()) {
@@ -257,7 +304,7 @@ void TEditorCore::StepHistory(bool back) {
   if (FStrokeActive || FMask == nullptr) return;
   const bool fits = ResultFits();
   const TSpanFn render = [&](int32_t r, int32_t left, int32_t right) {
-    if (fits) warp::RenderArea(FSourceDib, FMask, FResultDib, TPictureRect{left, r, right, r});
+    if (fits && !FSmooth) warp::RenderArea(FSourceDib, FMask, FResultDib, TPictureRect{left, r, right, r});
   };
   const TPictureRect changed = back ? FHistory.Undo(FMask, render) : FHistory.Redo(FMask, render);
   if (changed.Empty()) return;
@@ -265,8 +312,10 @@ void TEditorCore::StepHistory(bool back) {
     renderdi();
     PaintView();
   } else {
+    // The smooth result changes around the changed entries too: rendered once they are all back.
+    if (FSmooth) RenderModeArea(RenderReach(changed));
     EraseOutline();
-    const TRect view = ViewRectOf(changed);
+    const TRect view = ViewRectOf(RenderReach(changed));
     if (!view.Empty()) RepaintViewRect(view);
   }
   HistoryChanged();

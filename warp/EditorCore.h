@@ -14,9 +14,12 @@
 #include "platform/win.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace warp {
+
+struct TAnimationOptions;
 
 // A rectangle of view pixels: Left..Right-1 by Top..Bottom-1 (right and bottom edges excluded,
 // as for the bounding box of an ellipse on the window system's canvas).
@@ -90,6 +93,9 @@ public:
   // Steps change and re-render only the brush square and repaint only its view rectangle; false
   // runs the straightforward whole-picture step (same results, for comparisons).
   bool FFastPath = true;
+  // The result is rendered smoothly (SmoothRender.h) instead of by exact copies; set it through
+  // SetSmooth, which renders the whole result anew.
+  bool FSmooth = false;
 
   // ---- Pictures and mask ----
 
@@ -110,9 +116,18 @@ public:
   // source through the mask. A source of another depth: the message "DIB hat nicht 24BPP!" and
   // nothing copied; a result that could not be created: nothing copied.
   void renderdi();
-  // Renders only `Area` into the existing FResultDib and returns true; when FResultDib does not
+  // Renders what a change of the mask inside `Area` changes (Area itself; in the smooth mode
+  // RenderReach(Area)) into the existing FResultDib and returns true; when FResultDib does not
   // fit the source or the source is not 24 bits, runs renderdi instead and returns false.
   bool RenderArea(const TPictureRect& Area);
+  // The part of the result a change of the mask inside `Area` changes, in the current mode.
+  TPictureRect RenderReach(const TPictureRect& Area) const;
+  // Switches between the exact and the smooth rendering; a change renders the whole result anew
+  // and repaints the view.
+  void SetSmooth(bool On);
+  // Writes the deformation from the source to the smooth result as an animated GIF (Animation.h),
+  // the progress to SetProStatus. False with a German message.
+  bool WriteAnimation(const std::string& Path, const TAnimationOptions& Options, std::string& Error);
   // Whether FResultDib is a 24-bit picture of the source's size and there is a mask to render by.
   bool ResultFits() const;
 
@@ -186,6 +201,8 @@ private:
   TProgressFn Progress();
   TPictureRect StepSquare(int32_t x, int32_t y, int32_t radius) const;
   void StepHistory(bool back);
+  // The current mode's rendering of `Area` into FResultDib (which fits), big areas on two threads.
+  void RenderModeArea(const TPictureRect& Area);
 
   TStepScratch FStepScratch; // the fast step's buffers, reused from step to step
 };

@@ -54,6 +54,7 @@ void TReplayHost::Run(const TCommand& c) {
     Bar.YChecked = c.Choice == 2;
     break;
   case TCommandKind::Normalize: Bar.NormalizeChecked = c.Choice == 1; break;
+  case TCommandKind::Smooth: SetSmooth(c.Choice == 1); break;
   case TCommandKind::Strength: Bar.Strength = std::clamp(c.Value, 0.1L, 1.0L); break;
   case TCommandKind::Radius: Bar.Radius = std::clamp(c.X, 5, 300); break;
   case TCommandKind::Zoom:

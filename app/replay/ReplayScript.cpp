@@ -81,7 +81,7 @@ bool ParseScript(std::istream& in, std::vector<TCommand>& commands, std::string&
     c.Line = number;
     const std::string& cmd = t[0];
     const auto want = [&](size_t n) { return t.size() == n + 1; };
-    if (cmd == "tool" || cmd == "axes" || cmd == "normalize") {
+    if (cmd == "tool" || cmd == "axes" || cmd == "normalize" || cmd == "smooth") {
       if (!want(1)) return fail("genau ein Wert erwartet");
       if (cmd == "tool") {
         c.Kind = TCommandKind::Tool;
@@ -92,7 +92,7 @@ bool ParseScript(std::istream& in, std::vector<TCommand>& commands, std::string&
         c.Choice = IndexOf(t[1], {"xy", "x", "y"});
         if (c.Choice < 0) return fail("unbekannte Achsenwahl (xy, x, y)");
       } else {
-        c.Kind = TCommandKind::Normalize;
+        c.Kind = cmd == "smooth" ? TCommandKind::Smooth : TCommandKind::Normalize;
         const int32_t v = IndexOf(t[1], {"off", "on"});
         if (v < 0) return fail("on oder off erwartet");
         c.Choice = v;

@@ -1,20 +1,27 @@
 // morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--timing] [--full]
+//                 [--animate FILE.gif [--frames N] [--size S]]
 //
 // Opens INPUT as the main window opens a picture, plays the stroke SCRIPT through the editing
 // view's own handlers and writes the result picture to OUTPUT (.bmp or .png). --mask also writes
 // the mask block (width x height entries, rows bottom-up, X then Y as little-endian signed 32-bit
 // integers); --timing prints the step times on stderr; --full runs every step over the whole
-// picture instead of only the brush square (same results, for comparisons).
+// picture instead of only the brush square (same results, for comparisons); --animate also
+// writes the deformation as an animated GIF of N frames (24) from the source to the smooth
+// result, the frames' longer side at most S pixels (800; 0: the picture's own size).
 //
 // --help prints the script commands, --version the build's version.
 //
 // Exit status: 0 done; 1 the picture could not be opened or a file not written; 2 bad
 // arguments or a malformed script line. Nothing is written unless everything succeeded.
+#include "Animation.h"
 #include "ReplayHost.h"
 #include "ReplayScript.h"
 #include "morphane_version.h"
 
+#include <chrono>
+
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -22,10 +29,12 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Aufruf: morphane-replay EINGABE SKRIPT AUSGABE [--mask MASKENDATEI] [--timing] [--full]";
+    "Aufruf: morphane-replay EINGABE SKRIPT AUSGABE [--mask MASKENDATEI] [--timing] [--full]\n"
+    "                       [--animate DATEI.gif [--frames N] [--size S]]";
 
 // --help: the same content as the manual page morphane-replay(1), in short.
 constexpr const char* kHelp = R"(Usage: morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--timing] [--full]
+                       [--animate FILE.gif [--frames N] [--size S]]
 
 Opens the picture INPUT as the Morphane window opens it (24 bits per pixel, undeformed, the
 settings of a new window: grow, X & Y, Normalize on, strength 0.4, radius 50, zoom 1), plays
@@ -38,6 +47,10 @@ Options:
   --timing         print "steps N, median M ms, max X ms" on standard error
   --full           run every step over the whole picture instead of the brush square
                    (the same result, for comparisons)
+  --animate FILE.gif  also write the deformation as an animated GIF, from the picture
+                   to the smooth result
+  --frames N       frames of the animation, 2 .. 250 (24)
+  --size S         the frames' longer side at most S pixels (800; 0: the picture's size)
   --help           show this text
   --version        show the version
 
@@ -46,6 +59,8 @@ Script: one command a line, words separated by blanks; "#" starts a comment line
                                        eraser: back to the original)
   axes xy|x|y                          the directions the effect works in
   normalize on|off                     the Normalize check box
+  smooth on|off                        the "Glätten" check box: the result rendered
+                                       smooth instead of pixel-exact
   strength V                           0.1 .. 1 (decimal point)
   radius N                             5 .. 300 picture pixels at zoom 1
   zoom V                               0.05 .. 10; view pixels = picture pixels x zoom
@@ -61,9 +76,19 @@ arguments or a malformed script line (its number is named).
 )";
 
 struct TArgs {
-  std::string input, script, output, mask;
+  std::string input, script, output, mask, animate;
   bool timing = false, full = false;
+  warp::TAnimationOptions animation;
 };
+
+// A whole number within lo..hi.
+bool ParseCount(const char* text, int32_t lo, int32_t hi, int32_t& out) {
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || v < lo || v > hi) return false;
+  out = int32_t(v);
+  return true;
+}
 
 bool ParseArgs(int argc, char** argv, TArgs& a) {
   std::vector<std::string> positional;
@@ -71,9 +96,13 @@ bool ParseArgs(int argc, char** argv, TArgs& a) {
     const std::string s = argv[i];
     if (s == "--timing") a.timing = true;
     else if (s == "--full") a.full = true;
-    else if (s == "--mask") {
+    else if (s == "--mask" || s == "--animate") {
       if (i + 1 >= argc) return false;
-      a.mask = argv[++i];
+      (s == "--mask" ? a.mask : a.animate) = argv[++i];
+    } else if (s == "--frames") {
+      if (i + 1 >= argc || !ParseCount(argv[++i], warp::kMinFrames, warp::kMaxFrames, a.animation.Frames)) return false;
+    } else if (s == "--size") {
+      if (i + 1 >= argc || !ParseCount(argv[++i], 0, warp::kMaxLongerSide, a.animation.LongerSide)) return false;
     } else if (s.size() > 1 && s[0] == '-' && s[1] == '-') return false;
     else positional.push_back(s);
   }
@@ -176,6 +205,15 @@ int main(int argc, char** argv) {
     std::remove(maskTmp.c_str());
     std::cerr << "Die Maskendatei \"" << args.mask << "\" konnte nicht geschrieben werden.\n";
     return 1;
+  }
+  if (!args.animate.empty()) {
+    const auto t0 = std::chrono::steady_clock::now();
+    if (!host.WriteAnimation(args.animate, args.animation, error)) {
+      std::cerr << error << "\n";
+      return 1;
+    }
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    if (args.timing) std::fprintf(stderr, "animation %d frames, %.0f ms\n", args.animation.Frames, ms);
   }
   if (args.timing) std::cerr << replay::TimingLine(host.StepTimes) << "\n";
   return 0;

@@ -3,7 +3,9 @@
 // rectangle after a brush-square step) the whole-picture way and the brush-square way, per tool,
 // at 1, 3 and 12 megapixels and radius 50 and 300, with a copy of the 12-megapixel mask as the
 // machine's yardstick, and the repaint of the whole window onto a 4000 x 3000 picture at zoom 1
-// and zoom 10. Quote the medians of the wall-clock time: big brushes use two threads.
+// and zoom 10. At 12 megapixels and radius 300 every brush-square step also runs with the smooth
+// rendering ("/smooth"), and the rendering of the brush's square alone is timed both ways.
+// Quote the medians of the wall-clock time: big brushes use two threads.
 //
 //   warp_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 #include "EditorCore.h"
@@ -66,9 +68,10 @@ TBenchCore& Core(const TSize& size) {
   return *core;
 }
 
-void Step(benchmark::State& state, const TSize* size, int32_t tool, int32_t radius, bool fast) {
+void Step(benchmark::State& state, const TSize* size, int32_t tool, int32_t radius, bool fast, bool smooth) {
   TBenchCore& core = Core(*size);
   core.InitMask();
+  core.FSmooth = smooth;
   core.Bar = warp::TToolBarState{};
   core.Bar.WachsenDown = tool == warp::kToolGrow;
   core.Bar.SchrumpfenDown = tool == warp::kToolShrink;
@@ -90,6 +93,26 @@ void Step(benchmark::State& state, const TSize* size, int32_t tool, int32_t radi
     benchmark::ClobberMemory();
   }
   core.FStrokeActive = false;
+  core.FSmooth = false;
+}
+
+// The rendering alone of a radius-300 brush's square in the middle of the 12-megapixel picture
+// after a few grow steps there: exact (the square) or smooth (the square and its margin).
+void RenderSquare(benchmark::State& state, bool smooth) {
+  TBenchCore& core = Core(kSizes[2]);
+  core.InitMask();
+  core.Bar = warp::TToolBarState{};
+  core.Bar.Radius = 300;
+  core.FStrokeActive = true;
+  for (int i = 0; i < 3; ++i) core.Malen(2000, 1500, 2000, 1500);
+  core.FStrokeActive = false;
+  const warp::TPictureRect square{1700, 1199, 2300, 1799};
+  core.FSmooth = smooth;
+  for (auto _ : state) {
+    core.RenderArea(square);
+    benchmark::ClobberMemory();
+  }
+  core.FSmooth = false;
 }
 
 // The whole 1000 x 700 window onto the middle of the 12-megapixel result, the view zoomed.
@@ -128,9 +151,14 @@ int main(int argc, char** argv) {
         for (bool fast : {false, true}) {
           const std::string name = std::string("Step/") + size.name + "/r" + std::to_string(radius) + "/" +
                                    kTools[tool] + (fast ? "/fast" : "/full");
-          benchmark::RegisterBenchmark(name.c_str(), Step, &size, tool, radius, fast)
+          benchmark::RegisterBenchmark(name.c_str(), Step, &size, tool, radius, fast, false)
               ->Unit(benchmark::kMillisecond);
+          if (fast && radius == 300 && size.w == 4000)
+            benchmark::RegisterBenchmark((name + "/smooth").c_str(), Step, &size, tool, radius, true, true)
+                ->Unit(benchmark::kMillisecond);
         }
+  benchmark::RegisterBenchmark("RenderSquare/12MP/r300/exact", RenderSquare, false)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("RenderSquare/12MP/r300/smooth", RenderSquare, true)->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -251,7 +251,8 @@ TEST(TiffDecode, HeadersPromisingHugePicturesAreRefused) {
 
 TEST(TiffDecode, OneStripPromisingAHugePictureCostsLittle) {
   // 100 megapixels in one LZW strip that holds a single row: refused after that row. Read row
-  // by row (RGB) only a row is held; libtiff's own reader (YCbCr) holds the decoded strip.
+  // by row (RGB) only a row is held; libtiff's own reader (YCbCr) allocates and zeroes the
+  // decoded strip first.
   TiffSpec huge;
   huge.width = 20000;
   huge.height = 5000;
@@ -266,7 +267,7 @@ TEST(TiffDecode, OneStripPromisingAHugePictureCostsLittle) {
     const vtest::OpenCost cost = vtest::MeasureOpen([&](TDib* d) { OpenDibMemory(d, file.data(), file.size(), nullptr); });
     EXPECT_FALSE(cost.opened);
     EXPECT_NE(cost.message.find("TIFF-Datei"), std::string::npos) << cost.message;
-    EXPECT_LT(cost.cpuSeconds, 1.0);
+    EXPECT_LT(cost.cpuSeconds, samples == 4 ? 1.0 : 3.0);
     EXPECT_LT(cost.peakExtraMb, samples == 4 ? 64.0 : 300.0);
   }
 }
