@@ -291,6 +291,9 @@ void TMainForm::buildPageErgebnis(QWidget* page) {
   RxLabel27->setWordWrap(true);
   RxLabel27->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   RxLabel27->setGeometry(8, 8, 161, 57);
+  AnimBtn = glyphButton(Panel21, "&Animation speichern...", 7, ":/art/save.bmp");
+  AnimBtn->setGeometry(7, 299, 195, 25);
+  AnimBtn->OnClick = [this](QObject* sender) { AnimBtnClick(sender); };
 
   Panel1 = new TPanel(page);
   Align(Panel1, TAlign::Client);

@@ -127,6 +127,7 @@ public:
   comp::TPanel* Panel17 = nullptr;
   TBitBtnXP* SaveAsBtn = nullptr;
   TBitBtnXP* PrintBtn = nullptr;
+  TBitBtnXP* AnimBtn = nullptr; // "Animation speichern...", in the left column under its picture
   comp::TScrollBox* ErgScrollBox = nullptr;
   comp::TPaintBox* ErgPaintBox = nullptr;
 
@@ -172,6 +173,8 @@ public:
   void ueberbtnClick(QObject* Sender);
   void BitBtn1Click(QObject* Sender);
   void BitBtn2Click(QObject* Sender);
+  // The deformation as an animated GIF (app/MainAnimation.cpp).
+  void AnimBtnClick(QObject* Sender);
 
   // --- editing view ----------------------------------------------------------------------------
   // Button and modifiers are not looked at: any button starts and ends a stroke.
