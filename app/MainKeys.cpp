@@ -10,13 +10,13 @@
 #include "ButtonsXP.h"
 #include "ShellControls.h"
 
+#include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
 #include <QApplication>
-#include <QAbstractScrollArea>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
-#include <QKeyEvent>
 #include <QShortcut>
 #include <QStatusTipEvent>
 
@@ -181,7 +181,9 @@ bool TMainForm::keyEvent(QObject* watched, QEvent* e) {
     // it again when it is passed on.
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : this;
     if (watched != target || target->window() != this) return false;
-    if (press && k->key() == Qt::Key_Backslash && k->modifiers() == Qt::NoModifier) {
+    // On keyboards where the backslash needs AltGr that modifier comes with it.
+    const bool plain = !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (press && k->key() == Qt::Key_Backslash && plain) {
       if (PageControl2->currentIndex() != 1) return false;
       if (!k->isAutoRepeat()) {
         sourceKeyCode_ = k->nativeScanCode();

@@ -185,6 +185,9 @@ run_session() {
   send click PrintBtn
   shot drucken
   send cancel
+  send click "Animation speichern..."
+  shot animation-speichern
+  send cancel
   send click endebtn
   shot beenden
   # The program ends with this click; its answer may not come any more.
