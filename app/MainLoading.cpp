@@ -348,7 +348,7 @@ void TMainForm::PictureLoaded(TDib& Record) {
   deldib(FSourceDib);
   FSourceDib = Record;
   FreeMask();
-  DepthUpTo(FSourceDib, 24, [this](int32_t value) { SetProStatus(value); });
+  DepthUpTo(24);
 
   bool outOfMemory = false;
   int32_t refusedWidth = 0, refusedHeight = 0;
@@ -365,8 +365,7 @@ void TMainForm::PictureLoaded(TDib& Record) {
     AllocMask();
   }
 
-  InitMask();
-  renderdi();
+  InitMaskAndRender();
 
   const int32_t w = PictureWidth(), h = PictureHeight();
   const auto viewLength = [this](int32_t length) {

@@ -4,6 +4,8 @@
 
 #include "platform/palette.h"
 
+#include <thread>
+
 using namespace platform;
 
 namespace {
@@ -51,7 +53,8 @@ uint8_t nibble(const uint8_t* row, int32_t x) {
 
 } // namespace
 
-void DepthUpTo(TDib& FSourceDib, int32_t Target, const std::function<void(int32_t)>& SetProStatus) {
+void DepthUpTo(TDib& FSourceDib, int32_t Target, const std::function<void(int32_t)>& SetProStatus,
+               const TRowBands& rows) {
   auto progress = [&](int32_t v) {
     if (SetProStatus) SetProStatus(v);
   };
@@ -77,13 +80,25 @@ void DepthUpTo(TDib& FSourceDib, int32_t Target, const std::function<void(int32_
   const TDib& src = FSourceDib;
   const VPaletteEntry* colours = src.LogPal.palPalEntry;
   bool converted = true;
+  // Each row's pixels depend on that row alone. The percentages go out in row order, one per
+  // row the calling thread begins, and the rest once all rows are done.
   auto eachPixel = [&](auto&& pixel) {
-    for (int32_t y = 0; y < height; ++y) {
-      progress(rowPercent(y, height));
-      const uint8_t* in = src.Bits + int64_t(y) * src.BytesPerLine;
-      uint8_t* out = made.Bits + int64_t(y) * made.BytesPerLine;
-      for (int32_t x = 0; x < width; ++x) pixel(x, y, in, out);
-    }
+    const std::thread::id caller = std::this_thread::get_id();
+    int32_t reported = 0;
+    const std::function<void(int32_t, int32_t)> band = [&](int32_t first, int32_t end) {
+      const bool onCaller = std::this_thread::get_id() == caller;
+      for (int32_t y = first; y < end; ++y) {
+        if (onCaller && reported < height) progress(rowPercent(reported++, height));
+        const uint8_t* in = src.Bits + int64_t(y) * src.BytesPerLine;
+        uint8_t* out = made.Bits + int64_t(y) * made.BytesPerLine;
+        for (int32_t x = 0; x < width; ++x) pixel(x, y, in, out);
+      }
+    };
+    if (rows)
+      rows(height, band);
+    else
+      band(0, height);
+    while (reported < height) progress(rowPercent(reported++, height));
   };
   auto writeRgb = [](uint8_t* out, int32_t x, const VPaletteEntry& c) {
     uint8_t* p = out + int64_t(x) * 3;

@@ -110,8 +110,15 @@ public:
   int32_t PictureWidth() const;
   int32_t PictureHeight() const;
 
+  // Promotes FSourceDib to Target bits per pixel (see DepthPromotion.h), its rows shared among
+  // threads, progress through SetProStatus.
+  void DepthUpTo(int32_t Target);
   // The identity mask.
   void InitMask();
+  // InitMask and then renderdi, in one pass over the rows: through the identity mask each result
+  // row is a copy of its source row. The same bytes and messages as the two calls, for a picture
+  // just opened.
+  void InitMaskAndRender();
   // Releases FResultDib, creates it anew at the source's size (24 bits) and renders the whole
   // source through the mask. A source of another depth: the message "DIB hat nicht 24BPP!" and
   // nothing copied; a result that could not be created: nothing copied.

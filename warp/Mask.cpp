@@ -2,9 +2,11 @@
 
 namespace warp {
 
-void FillIdentity(TMaskEntry* mask, int32_t width, int32_t height) {
-  TMaskEntry* e = mask;
-  for (int32_t r = 0; r < height; ++r)
+void FillIdentity(TMaskEntry* mask, int32_t width, int32_t height) { FillIdentityRows(mask, width, 0, height); }
+
+void FillIdentityRows(TMaskEntry* mask, int32_t width, int32_t first, int32_t end) {
+  TMaskEntry* e = mask + int64_t(first) * width;
+  for (int32_t r = first; r < end; ++r)
     for (int32_t j = 0; j < width; ++j, ++e) *e = TMaskEntry{j, r};
 }
 

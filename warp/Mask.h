@@ -29,6 +29,8 @@ struct TPictureRect {
 
 // Writes the identity (X = j, Y = r) into all width * height entries.
 void FillIdentity(TMaskEntry* mask, int32_t width, int32_t height);
+// The same for rows first..end-1 only.
+void FillIdentityRows(TMaskEntry* mask, int32_t width, int32_t first, int32_t end);
 
 // Copies, for every pixel of `area` (which lies inside the picture), the 3 bytes of the source
 // pixel its mask entry names into `result`. Source and result are 24-bit pictures of the mask's

@@ -36,17 +36,15 @@ void Pause() {
 
 thread_local bool tOnHelper = false;
 
-// MORPHANE_THREADS=N, 1..kMaxThreads; 0 when unset or not such a number.
+// MORPHANE_THREADS=N, 1..kMaxThreads; 0 when unset or not such a number. Read at every call, so
+// that a measurement may change it between runs.
 int32_t ConfiguredThreads() {
-  static const int32_t configured = [] {
-    const char* text = std::getenv("MORPHANE_THREADS");
-    if (text == nullptr || *text == '\0') return 0;
-    char* end = nullptr;
-    const long n = std::strtol(text, &end, 10);
-    if (*end != '\0' || n < 1) return 0;
-    return int32_t(std::min<long>(n, kMaxThreads));
-  }();
-  return configured;
+  const char* text = std::getenv("MORPHANE_THREADS");
+  if (text == nullptr || *text == '\0') return 0;
+  char* end = nullptr;
+  const long n = std::strtol(text, &end, 10);
+  if (*end != '\0' || n < 1) return 0;
+  return int32_t(std::min<long>(n, kMaxThreads));
 }
 
 // Processors the calling thread may run on.

@@ -11,7 +11,7 @@ namespace replay {
 bool TReplayHost::Adopt(TDib opened, std::string& error) {
   ReleaseAll();
   FSourceDib = opened;
-  DepthUpTo(FSourceDib, 24, [](int32_t) {});
+  DepthUpTo(24);
   if (FSourceDib.Bits == nullptr || DibBitCount(FSourceDib) != 24) {
     error = "Das Bild konnte nicht in 24 Bit pro Pixel umgewandelt werden.";
     return false;
@@ -20,8 +20,7 @@ bool TReplayHost::Adopt(TDib opened, std::string& error) {
     error = "Nicht genug Speicher für die Maske des Bildes.";
     return false;
   }
-  InitMask();
-  renderdi();
+  InitMaskAndRender();
   if (FResultDib.Bits == nullptr) {
     error = "Nicht genug Speicher für das Ergebnisbild.";
     return false;

@@ -5,11 +5,17 @@
 // machine's yardstick, and the repaint of the whole window onto a 4000 x 3000 picture at zoom 1
 // and zoom 10. At 12 megapixels and radius 300 every brush-square step also runs with the smooth
 // rendering ("/smooth"), and the rendering of the brush's square alone is timed both ways.
-// Quote the medians of the wall-clock time: big brushes use two threads.
+// Quote the medians of the wall-clock time: big brushes share their rows.
+//
+// Load/...: grow, shrink and drag at 12 megapixels and radius 300 under each load of
+// load_modes.h, so that the shared rows can be compared with the caller alone in the same run,
+// quiet and with the machine busy. Interleave the repetitions on a noisy machine:
 //
 //   warp_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+//   warp_bench --benchmark_filter=Load/ --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true
 #include "EditorCore.h"
 #include "StretchDraw.h"
+#include "load_modes.h"
 
 #include <benchmark/benchmark.h>
 
@@ -68,8 +74,10 @@ TBenchCore& Core(const TSize& size) {
   return *core;
 }
 
-void Step(benchmark::State& state, const TSize* size, int32_t tool, int32_t radius, bool fast, bool smooth) {
+void Step(benchmark::State& state, const TSize* size, int32_t tool, int32_t radius, bool fast, bool smooth,
+          bench::TLoad load) {
   TBenchCore& core = Core(*size);
+  const bench::TLoadScope scope(load);
   core.InitMask();
   core.FSmooth = smooth;
   core.Bar = warp::TToolBarState{};
@@ -151,12 +159,20 @@ int main(int argc, char** argv) {
         for (bool fast : {false, true}) {
           const std::string name = std::string("Step/") + size.name + "/r" + std::to_string(radius) + "/" +
                                    kTools[tool] + (fast ? "/fast" : "/full");
-          benchmark::RegisterBenchmark(name.c_str(), Step, &size, tool, radius, fast, false)
+          benchmark::RegisterBenchmark(name.c_str(), Step, &size, tool, radius, fast, false, bench::TLoad::Quiet)
               ->Unit(benchmark::kMillisecond);
           if (fast && radius == 300 && size.w == 4000)
-            benchmark::RegisterBenchmark((name + "/smooth").c_str(), Step, &size, tool, radius, true, true)
+            benchmark::RegisterBenchmark((name + "/smooth").c_str(), Step, &size, tool, radius, true, true,
+                                         bench::TLoad::Quiet)
                 ->Unit(benchmark::kMillisecond);
         }
+  for (bench::TLoad load : {bench::TLoad::Threads1, bench::TLoad::Quiet, bench::TLoad::OneProcessor,
+                            bench::TLoad::OtherBusy})
+    for (int32_t tool : {warp::kToolGrow, warp::kToolShrink, warp::kToolDrag}) {
+      const std::string name = std::string("Load/12MP/r300/") + kTools[tool] + "/" + bench::LoadName(load);
+      benchmark::RegisterBenchmark(name.c_str(), Step, &kSizes[2], tool, 300, true, false, load)
+          ->Unit(benchmark::kMillisecond);
+    }
   benchmark::RegisterBenchmark("RenderSquare/12MP/r300/exact", RenderSquare, false)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("RenderSquare/12MP/r300/smooth", RenderSquare, true)->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);

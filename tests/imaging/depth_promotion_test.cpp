@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 using namespace platform;
 
@@ -135,6 +136,33 @@ TEST_F(DepthUpToTest, RandomFollowsTheClassicGenerator) {
     const int32_t v = Random(10);
     ASSERT_GE(v, 0);
     ASSERT_LT(v, 10);
+  }
+}
+
+TEST_F(DepthUpToTest, SharedRowsGiveTheSamePixelsAndProgressInRowOrder) {
+  // Bands of two rows, the upper half on another thread, the lower half here from the top down.
+  const TRowBands rows = [](int32_t count, const std::function<void(int32_t, int32_t)>& band) {
+    const int32_t middle = count / 2;
+    std::thread other([&] {
+      for (int32_t first = middle; first < count; first += 2) band(first, std::min(count, first + 2));
+    });
+    for (int32_t first = (middle - 1) / 2 * 2; first >= 0; first -= 2) band(first, std::min(middle, first + 2));
+    other.join();
+  };
+  std::vector<COLORREF> colours;
+  for (int i = 0; i < 256; ++i) colours.push_back(RGB(uint8_t(i), uint8_t(i * 5), uint8_t(i * 11)));
+  for (int32_t bits : {1, 8}) {
+    const auto pixel = [bits](int32_t x, int32_t y) { return uint32_t(x * 7 + y * 3) % (1u << bits); };
+    const std::vector<COLORREF> table(colours.begin(), colours.begin() + (1 << bits));
+    TOwnedDib plain(MakePalette(13, 9, bits, table, pixel)), shared(MakePalette(13, 9, bits, table, pixel));
+    DepthUpTo(*plain, 24, report);
+    const std::vector<int32_t> plainProgress = progress;
+    progress.clear();
+    DepthUpTo(*shared, 24, report, rows);
+    ASSERT_EQ(DibBitCount(*shared), 24);
+    EXPECT_EQ(std::memcmp(plain->Bits, shared->Bits, size_t(plain->BytesPerLine) * 9), 0) << bits << " bits";
+    EXPECT_EQ(progress, plainProgress) << bits << " bits";
+    progress.clear();
   }
 }
 

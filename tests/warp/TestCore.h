@@ -35,7 +35,7 @@ public:
   }
 
   // A w x h picture of `bits` bits whose pixels all differ (for 24 bits), the identity mask and
-  // the result rendered, as after opening a file.
+  // the result rendered, as after opening a file (in the one pass of InitMaskAndRender).
   void Load(int32_t w, int32_t h, int32_t bits = 24) {
     ReleaseAll();
     newdib(&FSourceDib, w, h, bits, nullptr, 0);
@@ -49,8 +49,7 @@ public:
         }
       }
     AllocMask();
-    InitMask();
-    renderdi();
+    InitMaskAndRender();
   }
 
   warp::TMaskEntry& At(int32_t j, int32_t r) { return FMask[int64_t(r) * PictureWidth() + j]; }

@@ -10,14 +10,23 @@ using warptest::TTestCore;
 namespace {
 
 TEST(Render, IdentityMaskReproducesEverySourceRow) {
-  TTestCore core;
-  core.Load(37, 11); // odd width: rows carry padding
-  for (int32_t r = 0; r < 11; ++r)
-    EXPECT_EQ(0, std::memcmp(core.FResultDib.Bits + r * core.FResultDib.BytesPerLine,
-                             core.FSourceDib.Bits + r * core.FSourceDib.BytesPerLine, 37 * 3))
-        << "row " << r;
-  EXPECT_EQ(core.At(5, 7).X, 5);
-  EXPECT_EQ(core.At(5, 7).Y, 7);
+  // Odd widths: rows carry padding. The taller picture's rows are shared among threads.
+  for (auto [w, h] : {std::pair{37, 11}, std::pair{1001, 333}}) {
+    TTestCore core;
+    core.Load(w, h);
+    for (int32_t r = 0; r < h; ++r)
+      ASSERT_EQ(0, std::memcmp(core.FResultDib.Bits + r * core.FResultDib.BytesPerLine,
+                               core.FSourceDib.Bits + r * core.FSourceDib.BytesPerLine, size_t(w) * 3))
+          << "row " << r;
+    EXPECT_EQ(core.At(5, 7).X, 5);
+    EXPECT_EQ(core.At(5, 7).Y, 7);
+    const std::vector<warp::TMaskEntry> fused = core.MaskCopy();
+    const std::vector<uint8_t> fusedResult = core.ResultBytes();
+    core.InitMask();
+    core.renderdi();
+    EXPECT_TRUE(core.MaskCopy() == fused);
+    EXPECT_TRUE(core.ResultBytes() == fusedResult);
+  }
 }
 
 TEST(Render, MaskEntriesPickTheSourcePixels) {
