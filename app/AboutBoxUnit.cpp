@@ -1,5 +1,7 @@
 #include "AboutBoxUnit.h"
 
+#include "WindowPlacement.h"
+
 #include "StretchDraw.h"
 #include "qt_device_context.h"
 #include "resources.h"
@@ -74,6 +76,7 @@ TAboutBox::TAboutBox(QWidget* Owner) : QDialog(Owner) {
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(664, 453);
+  new TWindowPlacement(this); // centred on the screen, its frame included
   // The dialog font, or a narrow face of similar width where it is missing.
   QFont font;
   font.setFamilies({"MS Sans Serif", "DejaVu Sans Condensed", "Liberation Sans Narrow"});

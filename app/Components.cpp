@@ -350,6 +350,12 @@ void TPaintBox::mouseMoveEvent(QMouseEvent* e) {
 void TPaintBox::mouseReleaseEvent(QMouseEvent* e) {
   if (OnMouseUp) OnMouseUp(e);
 }
+void TPaintBox::enterEvent(QEnterEvent* e) {
+  if (OnMouseEnter) OnMouseEnter(e->position().toPoint());
+}
+void TPaintBox::leaveEvent(QEvent*) {
+  if (OnMouseLeave) OnMouseLeave();
+}
 
 // --- scroll box ------------------------------------------------------------------------------
 

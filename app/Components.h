@@ -165,6 +165,8 @@ public:
   std::function<void(TPaintBox*)> OnPaint;
   std::function<void(QPainter&)> Overlay;
   std::function<void(QMouseEvent*)> OnMouseDown, OnMouseMove, OnMouseUp;
+  std::function<void(QPoint)> OnMouseEnter; // where the pointer came in
+  std::function<void()> OnMouseLeave;
   QPainter* Canvas() const { return canvas_; }
   bool Painting() const { return canvas_ != nullptr; }
   // The area being repainted, in the box's coordinates; valid during OnPaint.
@@ -175,6 +177,8 @@ protected:
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void enterEvent(QEnterEvent* e) override;
+  void leaveEvent(QEvent* e) override;
 
 private:
   QPainter* canvas_ = nullptr;

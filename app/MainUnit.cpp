@@ -5,6 +5,7 @@
 #include "OutputSettings.h"
 #include "Random.h"
 #include "StretchDraw.h"
+#include "WindowPlacement.h"
 #include "resources.h"
 
 #include <QApplication>
@@ -107,6 +108,8 @@ void TMainForm::buildWindow() {
   pal.setColor(QPalette::Window, ButtonFace());
   setPalette(pal);
   resize(kOuterWidth, kOuterHeight);
+  // Outer size with the frame and the centre of the screen, once the window manager has framed it.
+  new TWindowPlacement(this, QSize(kOuterWidth, kOuterHeight));
 
   MainMenu1 = new QMenuBar(this); // no items: not shown
   MainMenu1->hide();
@@ -258,6 +261,8 @@ void TMainForm::buildPageOperieren(QWidget* page) {
   PaintBox1->OnMouseMove = [this](QMouseEvent* e) {
     PaintBox1MouseMove(PaintBox1, e->modifiers(), pixel(e->position().x()), pixel(e->position().y()));
   };
+  PaintBox1->OnMouseLeave = [this] { viewPointerLeft(); };
+  PaintBox1->OnMouseEnter = [this](QPoint at) { viewPointerEntered(at); };
   PaintBox1->OnMouseUp = [this](QMouseEvent* e) {
     PaintBox1MouseUp(PaintBox1, e->button(), e->modifiers(), pixel(e->position().x()), pixel(e->position().y()));
   };
@@ -366,23 +371,6 @@ void TMainForm::closeEvent(QCloseEvent* e) {
   else e->ignore();
 }
 
-void TMainForm::showEvent(QShowEvent* e) {
-  QMainWindow::showEvent(e);
-  if (sizedToFrame_) return;
-  sizedToFrame_ = true;
-  // The outer size includes the window frame, known only once the window manager has framed
-  // the window; then centre it on the screen.
-  QTimer::singleShot(0, this, [this] {
-    const int frameW = frameGeometry().width() - width();
-    const int frameH = frameGeometry().height() - height();
-    if (frameW > 0 || frameH > 0) resize(kOuterWidth - frameW, kOuterHeight - frameH);
-    if (QScreen* s = screen()) {
-      const QRect avail = s->availableGeometry();
-      move(avail.center() - QPoint(kOuterWidth / 2, kOuterHeight / 2));
-    }
-  });
-}
-
 void TMainForm::EndeBtnClick(QObject*) { close(); }
 
 void TMainForm::wwwBtnClick(QObject*) {
@@ -441,11 +429,47 @@ QRect toQRect(const warp::TRect& r) { return QRect(r.Left, r.Top, r.Right - r.Le
 void TMainForm::PaintBox1MouseDown(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t X, int32_t Y) {
   ViewMouseDown(X, Y);
 }
-void TMainForm::PaintBox1MouseMove(QObject*, Qt::KeyboardModifiers, int32_t X, int32_t Y) { ViewMouseMove(X, Y); }
+void TMainForm::PaintBox1MouseMove(QObject*, Qt::KeyboardModifiers, int32_t X, int32_t Y) {
+  const TOneViewUpdate update(*this);
+  ViewMouseMove(X, Y);
+}
 void TMainForm::PaintBox1MouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int32_t X, int32_t Y) {
   ViewMouseUp(X, Y);
 }
-void TMainForm::Timer1Timer(QObject*) { TimerTick(); }
+void TMainForm::Timer1Timer(QObject*) {
+  const TOneViewUpdate update(*this);
+  TimerTick();
+}
+
+// Erasing the outline, the step's repaint and the new outline reach the screen as one update,
+// so no frame without the outline is ever shown.
+TMainForm::TOneViewUpdate::TOneViewUpdate(TMainForm& form) : form_(form), outer_(form.viewUpdate_ == nullptr) {
+  if (outer_) form.viewUpdate_ = &pending_;
+}
+
+TMainForm::TOneViewUpdate::~TOneViewUpdate() {
+  if (!outer_) return;
+  form_.viewUpdate_ = nullptr;
+  if (!pending_.isEmpty()) form_.PaintBox1->repaint(pending_);
+}
+
+void TMainForm::repaintViewPart(const QRect& part) {
+  if (viewUpdate_ != nullptr) *viewUpdate_ += part;
+  else PaintBox1->repaint(part);
+}
+
+// The outline leaves with the pointer and comes back with it (a stroke keeps it: the view has
+// the pointer captured).
+void TMainForm::viewPointerLeft() {
+  if (FStrokeActive || !FOutlineShown) return;
+  FOutlineShown = false;
+  repaintViewPart(toQRect(FOutlineRect).adjusted(-1, -1, 1, 1));
+}
+
+void TMainForm::viewPointerEntered(QPoint at) {
+  if (FStrokeActive) return;
+  PaintBox1MouseMove(PaintBox1, Qt::NoModifier, at.x(), at.y());
+}
 void TMainForm::ZoomEdChange(QObject*) { ZoomEdChanged(); }
 void TMainForm::PageControl2Change(QObject*) { PageChanged(); }
 
@@ -498,17 +522,17 @@ warp::TToolBarState TMainForm::ReadToolBar() {
   return bar;
 }
 
-void TMainForm::RepaintView() { PaintBox1->repaint(); }
+void TMainForm::RepaintView() { repaintViewPart(PaintBox1->rect()); }
 
 void TMainForm::RepaintViewRect(const warp::TRect& Rect) {
-  if (!Rect.Empty()) PaintBox1->repaint(toQRect(Rect));
+  if (!Rect.Empty()) repaintViewPart(toQRect(Rect));
 }
 
 void TMainForm::InvertOutline(const warp::TRect& Rect) {
   // The new state is already set: repainting the ellipse's box draws the picture there and,
   // while the outline is shown, the inverted ellipse over it.
   if (Rect.Empty() || PaintBox1->Painting()) return;
-  PaintBox1->repaint(toQRect(Rect).adjusted(-1, -1, 1, 1));
+  repaintViewPart(toQRect(Rect).adjusted(-1, -1, 1, 1));
 }
 
 void TMainForm::SetMouseCapture(bool On) {

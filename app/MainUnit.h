@@ -9,6 +9,7 @@
 #include "platform/win.h"
 
 #include <QMainWindow>
+#include <QRegion>
 
 #include <cstdint>
 #include <string>
@@ -221,7 +222,6 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* e) override;
-  void showEvent(QShowEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
@@ -240,8 +240,21 @@ private:
   int32_t progressSplit(const warp::TRect& r) const;
   int32_t drawnSplit_ = -1;      // split of panel 1 as last drawn; -1: not drawn yet
   warp::TRect drawnRect_;        // panel rectangle it was drawn in
+  // Collects the editing view's repaints of one pointer move or timer tick into one update.
+  class TOneViewUpdate {
+  public:
+    explicit TOneViewUpdate(TMainForm& form);
+    ~TOneViewUpdate();
+  private:
+    TMainForm& form_;
+    bool outer_;
+    QRegion pending_;
+  };
+  void repaintViewPart(const QRect& part);
+  void viewPointerLeft();
+  void viewPointerEntered(QPoint at);
+  QRegion* viewUpdate_ = nullptr; // while a move or tick runs: what it repaints
   int wheelRest_ = 0;       // wheel movement short of a whole notch
-  bool sizedToFrame_ = false;
 };
 
 // The main window while it exists.

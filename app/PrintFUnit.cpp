@@ -1,5 +1,7 @@
 #include "PrintFUnit.h"
 
+#include "WindowPlacement.h"
+
 #include "StretchDraw.h"
 #include "qt_device_context.h"
 #include "resources.h"
@@ -133,6 +135,7 @@ TPrintForm::TPrintForm(QWidget* Owner, const TDib& Dib, QPrinter& Printer)
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFixedSize(427, 328);
+  new TWindowPlacement(this); // centred on the screen, its frame included
   // The dialog font, or a narrow face of similar width where it is missing.
   QFont font;
   font.setFamilies({"MS Sans Serif", "DejaVu Sans Condensed", "Liberation Sans Narrow"});
@@ -267,11 +270,10 @@ QSettings* TPrintForm::OpenSettings() const {
   return new QSettings("Morphane", "Morphane 2.0");
 }
 
-// The dialog's place, the two percentages, the size choice and the options live between runs.
+// The two percentages, the size choice and the options live between runs.
 void TPrintForm::RestoreStorage() {
   std::unique_ptr<QSettings> s(OpenSettings());
   s->beginGroup("PrintForm");
-  if (s->contains("Pos")) move(s->value("Pos").toPoint());
   BreitEdit->setValue(std::clamp(s->value("BreitEdit", 50).toInt(), 1, 100));
   HochEdit->setValue(std::clamp(s->value("HochEdit", 50).toInt(), 1, 100));
   const bool own = s->value("Benutzerdefiniert", false).toBool();
@@ -285,7 +287,6 @@ void TPrintForm::RestoreStorage() {
 void TPrintForm::SaveStorage() {
   std::unique_ptr<QSettings> s(OpenSettings());
   s->beginGroup("PrintForm");
-  s->setValue("Pos", pos());
   s->setValue("BreitEdit", BreitEdit->value());
   s->setValue("HochEdit", HochEdit->value());
   s->setValue("Benutzerdefiniert", UserdefCheck->isChecked());

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QRadioButton>
+#include <QScreen>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -221,4 +222,34 @@ TEST_F(EditViewTest, BigBrushStrokesInTheWindowMatchTheWholePictureWayAndShowThe
       const uint8_t* p = dib.Bits + int64_t(199 - y) * dib.BytesPerLine + x * 3;
       ASSERT_EQ(image.pixel(x, y) & 0xFFFFFF, (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0]) << x << "," << y;
     }
+}
+
+TEST_F(EditViewTest, OutlineComesWithEachStepInOneUpdateAndLeavesWithThePointer) {
+  const auto onScreen = [this](QPoint p) {
+    QTest::qWait(30);
+    const QPoint at = view->mapTo(form.get(), p);
+    return form->screen()->grabWindow(form->winId(), at.x(), at.y(), 1, 1).toImage().pixel(0, 0) & 0xFFFFFF;
+  };
+  PaintCounter paints(view);
+  press(Qt::LeftButton, {100, 100});
+  for (int k = 1; k <= 3; ++k) {
+    paints.count = 0;
+    move({100 + 10 * k, 100}, Qt::LeftButton);
+    EXPECT_EQ(paints.count, 1) << "erasing, the step's repaint and the outline are one update";
+  }
+  release(Qt::LeftButton, {130, 100});
+  ASSERT_TRUE(form->FOutlineShown);
+  const QPoint leftmost(form->FOutlineRect.Left, (form->FOutlineRect.Top + form->FOutlineRect.Bottom) / 2);
+  EXPECT_EQ(onScreen(leftmost), 0x000000u) << "the outline inverts the white picture";
+
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(view, &leave);
+  EXPECT_FALSE(form->FOutlineShown);
+  EXPECT_EQ(onScreen(leftmost), 0xFFFFFFu);
+
+  QEnterEvent enter(QPointF(60, 70), view->mapToGlobal(QPointF(60, 70)), view->mapToGlobal(QPointF(60, 70)));
+  QApplication::sendEvent(view, &enter);
+  EXPECT_TRUE(form->FOutlineShown);
+  EXPECT_EQ(form->FOutlineRect.Left + form->FOutlineRect.Right, 120);
+  EXPECT_EQ(form->FOutlineRect.Top + form->FOutlineRect.Bottom, 140);
 }

@@ -3,6 +3,7 @@
 #include "window_fixture.h"
 
 #include <QImage>
+#include <QScreen>
 
 namespace {
 
@@ -21,10 +22,12 @@ protected:
       }
     form->renderdi();
   }
-  // The view's picture at its device resolution shows the quadrants in a `w` x `h` area.
-  static void expectQuadrants(QWidget* view, int w, int h) {
-    view->repaint();
-    const QImage shot = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  // What the screen shows of the view: the quadrants in a `w` x `h` area, at device resolution.
+  void expectQuadrants(QWidget* view, int w, int h) {
+    QTest::qWait(400);
+    const QPoint at = view->mapTo(form.get(), QPoint(0, 0));
+    const QImage shot =
+        form->screen()->grabWindow(form->winId(), at.x(), at.y(), w, h).toImage().convertToFormat(QImage::Format_RGB32);
     const qreal ratio = shot.devicePixelRatio();
     EXPECT_EQ(ratio, qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble());
     for (int q = 0; q < 4; ++q) {
@@ -43,6 +46,7 @@ TEST_F(HighDpiTest, EditingAndResultViewsShowTheWholePicture) {
   quadrantPicture(120, 80);
   showPage(1);
   form->ResizeView(120, 80);
+  form->PaintView();
   expectQuadrants(form->PaintBox1, 120, 80);
   showPage(2);
   expectQuadrants(form->ErgPaintBox, 120, 80);

@@ -144,6 +144,7 @@ protected:
   // Makes the editing view's client width `width` (the window grows or shrinks by the difference).
   void SetClientWidth(int width) {
     showPage(1);
+    form->setMinimumSize(0, 0); // below the designed size, which is otherwise the smallest
     for (int attempt = 0; attempt < 3 && form->ScrollBox1->viewport()->width() != width; ++attempt) {
       form->resize(form->width() + width - form->ScrollBox1->viewport()->width(), form->height());
       QApplication::processEvents();
