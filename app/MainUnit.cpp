@@ -182,6 +182,15 @@ void TMainForm::buildBottomBar(QWidget* client) {
   SetHint(wwwBtn, "Besuchen Sie die Homepage von Morphane");
   connect(wwwBtn, &QToolButton::clicked, this, [this] { wwwBtnClick(wwwBtn); });
 
+  // The tool bar has no room left at the window's designed height, and the mode applies to the
+  // editing view, the result page, saving and printing alike: the box sits in the free middle
+  // of the bottom bar, seen on every page.
+  GlaettenCheck = new QCheckBox("Glätten", Panel7);
+  GlaettenCheck->setGeometry(160, 12, 90, 17);
+  GlaettenCheck->setChecked(ReadSmoothSetting());
+  SetHint(GlaettenCheck, "Ergebnis mit weichen Übergängen statt kopierter Pixel berechnen");
+  connect(GlaettenCheck, &QCheckBox::clicked, this, [this] { GlaettenCheckClick(GlaettenCheck); });
+
   Panel8 = TPanel::Plain(Panel7);
   Panel8->resize(206, 41);
   Align(Panel8, TAlign::Right);
@@ -236,12 +245,6 @@ void TMainForm::buildPageOperieren(QWidget* page) {
   SetHint(ZoomEd, "Stellt das Bild größer oder kleiner da", true);
   ZoomEd->OnChange = [this] { ZoomEdChange(ZoomEd); };
   buildHistoryRow();
-  // Below the controls above and the row of small buttons under them.
-  GlaettenCheck = new QCheckBox("Glätten", SpeedBar1);
-  GlaettenCheck->setGeometry(8, 384, 74, 17);
-  GlaettenCheck->setChecked(ReadSmoothSetting());
-  SetHint(GlaettenCheck, "Ergebnis mit weichen Übergängen statt kopierter Pixel berechnen", true);
-  connect(GlaettenCheck, &QCheckBox::clicked, this, [this] { GlaettenCheckClick(GlaettenCheck); });
   SetHint(SpeedBar1, QString(), true);
 
   ScrollBox1 = new TScrollBox(Panel43);

@@ -110,7 +110,7 @@ public:
   comp::TSpinEdit* ZoomEd = nullptr;
   comp::TSpeedItem* RueckgaengigBtn = nullptr; // undo and redo, in one row below the settings
   comp::TSpeedItem* WiederholenBtn = nullptr;
-  QCheckBox* GlaettenCheck = nullptr; // smooth rendering, below the tool bar's other controls
+  QCheckBox* GlaettenCheck = nullptr; // smooth rendering, in the bottom bar
   comp::TScrollBox* ScrollBox1 = nullptr;
   comp::TPaintBox* PaintBox1 = nullptr;
 

@@ -104,13 +104,6 @@ private:
       dialog->reject();
       return Answer("ok");
     }
-    if (verb == "taller") {
-      bool ok = false;
-      const int more = arg.toInt(&ok);
-      if (!ok) return Answer("error taller " + arg);
-      FForm.resize(FForm.width(), FForm.height() + more);
-      return Later([] {});
-    }
     if (verb == "play") return Answer(Play(arg));
     if (verb == "shot") {
       QWidget* part = arg.isEmpty() ? nullptr : Named(arg);

@@ -158,12 +158,8 @@ run_session() {
   send play "$root/docs/replay/wachsen.txt"
   shot gesicht-operieren-wachsen
   shot werkzeugleiste SpeedBar1
-  # "Glätten" sits below the undo row, under the bottom of the tool bar at the window's first
-  # size: the picture shows a taller window.
   send smooth on
-  send taller 60
   shot gesicht-operieren-glaetten
-  send taller -60
   send smooth off
   send page 2
   shot ergebnis-verarbeiten

@@ -25,7 +25,13 @@ TEST_F(OutputTest, GlaettenRendersSmoothlyAndIsRemembered) {
   make();
   EXPECT_FALSE(form->GlaettenCheck->isChecked()) << "off at first start";
   EXPECT_FALSE(form->FSmooth);
-  EXPECT_GE(form->GlaettenCheck->y(), form->RueckgaengigBtn->geometry().bottom()) << "below the undo row";
+  // Seen whole at the window's designed size, on the editing page and the result page.
+  for (int page : {1, 2}) {
+    showPage(page);
+    const QRect box(form->GlaettenCheck->mapTo(form.get(), QPoint(0, 0)), form->GlaettenCheck->size());
+    EXPECT_TRUE(form->GlaettenCheck->isVisible());
+    EXPECT_TRUE(form->rect().contains(box)) << "page " << page;
+  }
   form->ReleaseAll();
   ASSERT_TRUE(testpics::MakePhotoLike(form->FSourceDib, 200, 150));
   ASSERT_TRUE(form->AllocMask());
