@@ -404,7 +404,7 @@ QString TSpinEdit::FormatNumber(long double v, TValueType type) {
   if (type == TValueType::Integer) return QString::number(static_cast<long long>(std::trunc(v)));
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.15Lg", v);
-  return QString::fromLatin1(buf);
+  return QString::fromLatin1(buf).replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
 TSpinEdit::TSpinEdit(QWidget* parent, TValueType type, long double minValue, long double maxValue,
@@ -416,6 +416,20 @@ TSpinEdit::TSpinEdit(QWidget* parent, TValueType type, long double minValue, lon
   connect(lineEdit(), &QLineEdit::textChanged, this, [this] {
     if (OnChange) OnChange();
   });
+  connect(lineEdit(), &QLineEdit::textEdited, this, [this] { edited_ = true; });
+  // Enter, and the focus leaving the edit (also a press on the editing view, which takes it).
+  connect(this, &QAbstractSpinBox::editingFinished, this, &TSpinEdit::FinishEditing);
+}
+
+void TSpinEdit::FinishEditing() {
+  const long double used = Value();
+  long double read = 0;
+  // A text the program set and the user has not touched stays, as long as it reads as the
+  // value used (the zoom's two decimals after a picture loads).
+  if (!edited_ && ParseNumber(Text(), read) && read == used) return;
+  const QString shown = FormatNumber(used, type_);
+  if (shown != Text()) SetText(shown);
+  edited_ = false;
 }
 
 long double TSpinEdit::clamp(long double v) const {
@@ -432,7 +446,10 @@ long double TSpinEdit::Value() const {
 
 void TSpinEdit::SetValue(long double v) { SetText(FormatNumber(clamp(v), type_)); }
 QString TSpinEdit::Text() const { return lineEdit()->text(); }
-void TSpinEdit::SetText(const QString& text) { lineEdit()->setText(text); }
+void TSpinEdit::SetText(const QString& text) {
+  lineEdit()->setText(QString(text).replace(QLatin1Char('.'), QLatin1Char(',')));
+  edited_ = false;
+}
 
 void TSpinEdit::stepBy(int steps) {
   SetValue(Value() + increment_ * steps);
@@ -449,7 +466,9 @@ QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
 }
 
 QValidator::State TSpinEdit::validate(QString& input, int&) const {
-  // Typing may pass through incomplete forms ("", "-", "0."); anything else is refused.
+  // Typing may pass through incomplete forms ("", "-", "0,"); anything else is refused. A typed
+  // point becomes the comma at once, so the field never shows two separators.
+  input.replace(QLatin1Char('.'), QLatin1Char(','));
   for (QChar c : input)
     if (!(c.isDigit() || c == '.' || c == ',' || c == '-' || c == '+' || c == ' '))
       return QValidator::Invalid;

@@ -209,7 +209,8 @@ enum class TValueType { Integer, Float };
 
 // A spin edit. Its value is the number its text reads, in extended precision, limited to
 // MinValue..MaxValue (both 0: no limits); the arrows step by Increment; OnChange runs whenever
-// the text changes.
+// the text changes. Decimals show with a comma. When editing ends the field shows the value
+// used: a typed 400 in a field up to 300 then reads 300.
 class TSpinEdit : public QAbstractSpinBox {
   Q_OBJECT
 public:
@@ -218,6 +219,7 @@ public:
   long double Value() const;
   void SetValue(long double v);
   QString Text() const;
+  // A point in `text` is shown as the comma.
   void SetText(const QString& text);
   long double MinValue() const { return min_; }
   long double MaxValue() const { return max_; }
@@ -225,11 +227,15 @@ public:
   TValueType ValueType() const { return type_; }
   std::function<void()> OnChange;
 
-  // Reads a number as the edit does: decimal point or comma, surrounding blanks allowed.
+  // Reads a number as the edit does: decimal comma or point, surrounding blanks allowed.
   // False for anything else.
   static bool ParseNumber(const QString& text, long double& value);
-  // The text the edit shows for a value: up to 15 significant digits, point as separator.
+  // The text the edit shows for a value: up to 15 significant digits, comma as separator.
   static QString FormatNumber(long double v, TValueType type);
+
+  // Shows the value used (clamped, in the form FormatNumber gives) unless the text already
+  // reads as that value and the user has not edited it.
+  void FinishEditing();
 
   void stepBy(int steps) override;
 
@@ -242,6 +248,7 @@ private:
   long double clamp(long double v) const;
   TValueType type_;
   long double min_, max_, increment_;
+  bool edited_ = false; // typed into since the program last set the text
 };
 
 // The status bar: text panels of fixed widths, the last one reaching to the end of the bar;

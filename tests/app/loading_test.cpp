@@ -377,7 +377,7 @@ TEST_F(LoadingTest, ZoomAndRadiusFitTheEditingView) {
     QString name, zoom;
     long double radius;
   };
-  const Case cases[] = {{"b320.bmp", "1.67", 29}, {"b4000.bmp", "0.13", 300}, {"b10.bmp", "10.00", 5}};
+  const Case cases[] = {{"b320.bmp", "1,67", 29}, {"b4000.bmp", "0,13", 300}, {"b10.bmp", "10,00", 5}};
   for (const Case& c : cases) {
     showPage(0);
     ASSERT_EQ(form->ScrollBox1->viewport()->width(), 534);
@@ -393,7 +393,7 @@ TEST_F(LoadingTest, ZoomAndRadiusFitTheEditingView) {
   showPage(0);
   form->ScrollBox1->setFixedWidth(0);
   Load("b320.bmp");
-  EXPECT_EQ(form->ZoomEd->Text(), "0.05");
+  EXPECT_EQ(form->ZoomEd->Text(), "0,05");
   EXPECT_EQ(form->RadiusED->Value(), 300);
 }
 
@@ -405,7 +405,7 @@ TEST_F(LoadingTest, ZoomFitsTheViewEvenBeforeItsPageWasShown) {
   showPage(1);
   const int width = form->ScrollBox1->viewport()->width();
   ASSERT_GT(width, 320);
-  EXPECT_EQ(first, QString::asprintf("%.2Lf", loading::FitZoom(width, 320)));
+  EXPECT_EQ(first, QString::asprintf("%.2Lf", loading::FitZoom(width, 320)).replace('.', ','));
 
   // The window grows while the first page is shown: the next load fits the new width.
   showPage(0);
@@ -415,7 +415,7 @@ TEST_F(LoadingTest, ZoomFitsTheViewEvenBeforeItsPageWasShown) {
   const QString second = form->ZoomEd->Text();
   showPage(1);
   EXPECT_EQ(form->ScrollBox1->viewport()->width(), width + 60);
-  EXPECT_EQ(second, QString::asprintf("%.2Lf", loading::FitZoom(width + 60, 320)));
+  EXPECT_EQ(second, QString::asprintf("%.2Lf", loading::FitZoom(width + 60, 320)).replace('.', ','));
 }
 
 TEST_F(LoadingTest, PreviewShowsThePictureTopLeftWithItsAspect) {

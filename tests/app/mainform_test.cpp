@@ -98,11 +98,54 @@ TEST_F(WindowTest, SpinEditsClampAndReadTheirTextInExtendedPrecision) {
   f.RadiusED->stepBy(2);
   EXPECT_EQ(f.RadiusED->Text(), "15");
   f.StarkED->stepBy(1);
-  EXPECT_EQ(f.StarkED->Text(), "0.5");
+  EXPECT_EQ(f.StarkED->Text(), "0,5");
   long double v = 0;
   EXPECT_FALSE(comp::TSpinEdit::ParseNumber("1e5", v));
   EXPECT_FALSE(comp::TSpinEdit::ParseNumber("", v));
   EXPECT_FALSE(comp::TSpinEdit::ParseNumber("abc", v));
+}
+
+TEST_F(WindowTest, SpinEditsShowTheValueUsedOnceEditingEndsWithTheDecimalComma) {
+  TMainForm& f = make();
+  showPage(1);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  EXPECT_EQ(f.StarkED->Text(), "0,4");
+  EXPECT_EQ(f.RadiusED->Text(), "50");
+  EXPECT_EQ(f.ZoomEd->Text(), "1");
+  const auto type = [](comp::TSpinEdit* edit, const char* keys) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, keys);
+  };
+
+  // A typed point shows as the comma at once; Enter ends the editing.
+  type(f.StarkED, "0.70");
+  EXPECT_EQ(f.StarkED->Text(), "0,70");
+  EXPECT_EQ(f.StarkED->Value(), 0.7L);
+  QTest::keyClick(f.StarkED, Qt::Key_Return);
+  EXPECT_EQ(f.StarkED->Text(), "0,7");
+
+  // While typing the value is clamped already; the text follows when the focus leaves.
+  type(f.RadiusED, "400");
+  EXPECT_EQ(f.RadiusED->Value(), 300);
+  f.RadiusED->clearFocus();
+  EXPECT_EQ(f.RadiusED->Text(), "300");
+  type(f.ZoomEd, "25");
+  QTest::mouseClick(f.PaintBox1, Qt::LeftButton, {}, QPoint(5, 5)); // takes the focus
+  EXPECT_EQ(f.ZoomEd->Text(), "10");
+  EXPECT_EQ(f.FZoomNum / f.FZoomDen, 10);
+  type(f.ZoomEd, "");
+  QTest::keyClick(f.ZoomEd, Qt::Key_Delete);
+  f.ZoomEd->clearFocus();
+  EXPECT_EQ(f.ZoomEd->Text(), "0,05");
+
+  // A text the program set keeps its form when the focus merely passes through.
+  f.ZoomEd->SetText("1.50");
+  EXPECT_EQ(f.ZoomEd->Text(), "1,50");
+  f.ZoomEd->setFocus();
+  QTest::keyClick(f.ZoomEd, Qt::Key_Return);
+  f.ZoomEd->clearFocus();
+  EXPECT_EQ(f.ZoomEd->Text(), "1,50");
 }
 
 TEST_F(WindowTest, ProgramDirIsTheProgramsFolderWithOneSlash) {
