@@ -417,6 +417,11 @@ void TMainForm::PictureLoaded(TDib& Record) {
   const long double zoom = std::clamp(loading::FitZoom(clientWidth, w), ZoomEd->MinValue(), ZoomEd->MaxValue());
   ZoomEd->SetText(TwoDecimals(zoom));
   RadiusED->SetValue(loading::FitRadius(w, clientWidth));
+  // A new picture is seen from its top-left corner, on the editing page and on the result page.
+  for (comp::TScrollBox* box : {ScrollBox1, ErgScrollBox}) {
+    box->SetHorzPosition(0);
+    box->SetVertPosition(0);
+  }
 
   if (outOfMemory)
     platform::MessageBox(this,

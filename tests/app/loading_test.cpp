@@ -418,6 +418,31 @@ TEST_F(LoadingTest, ZoomFitsTheViewEvenBeforeItsPageWasShown) {
   EXPECT_EQ(second, QString::asprintf("%.2Lf", loading::FitZoom(width + 60, 320)).replace('.', ','));
 }
 
+TEST_F(LoadingTest, ANewPictureStartsAtTheTopLeftOfBothViews) {
+  make();
+  // Tall: at the fitted zoom 10 taller than the editing view, unscaled taller than the result
+  // view. Wide: at the smallest zoom still wider than the editing view.
+  Write("tall.bmp", Solid24(50, 1000, 0));
+  Write("wide.bmp", Solid24(12000, 40, 0));
+  for (const bool vertical : {true, false}) {
+    const QString name = vertical ? "tall.bmp" : "wide.bmp";
+    Load(name);
+    for (int page : {1, 2}) {
+      showPage(page);
+      comp::TScrollBox* box = page == 1 ? form->ScrollBox1 : form->ErgScrollBox;
+      if (vertical) box->SetVertPosition(300);
+      else box->SetHorzPosition(30);
+      ASSERT_GT(vertical ? box->VertPosition() : box->HorzPosition(), 0) << page;
+    }
+    showPage(0);
+    Load(name);
+    for (comp::TScrollBox* box : {form->ScrollBox1, form->ErgScrollBox}) {
+      EXPECT_EQ(box->HorzPosition(), 0) << name.toStdString();
+      EXPECT_EQ(box->VertPosition(), 0) << name.toStdString();
+    }
+  }
+}
+
 TEST_F(LoadingTest, PreviewShowsThePictureTopLeftWithItsAspect) {
   make();
   Write("quer.bmp", Solid24(320, 200, 0xFF0000));
