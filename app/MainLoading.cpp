@@ -102,6 +102,7 @@ namespace {
 
 constexpr char kEnter = 13;
 constexpr int kFolderBytesRole = Qt::UserRole; // the favourite's path, byte for byte
+constexpr int kFavouriteRowHeight = 13;
 
 const QColor& HeaderColour() {
   static const QColor colour = comp::FromColorRef(10930928);
@@ -170,7 +171,7 @@ int32_t ClientWidth(QAbstractScrollArea& area) {
 QListWidgetItem* FavouriteItem(const std::string& folder) {
   auto* item = new QListWidgetItem(QString::fromUtf8(folder.data(), qsizetype(folder.size())));
   item->setData(kFolderBytesRole, QByteArray::fromStdString(folder));
-  item->setSizeHint(QSize(0, 13));
+  item->setSizeHint(QSize(0, kFavouriteRowHeight));
   return item;
 }
 
@@ -181,6 +182,32 @@ favourites::TFolderList FavouritesOf(const QListWidget& list) {
     folders.push_back(list.item(i)->data(kFolderBytesRole).toByteArray().toStdString());
   return folders;
 }
+
+// The favourites list. Its strip is no whole number of rows high: the viewport leaves the rest
+// free at the bottom, so the rows in view are always whole ones (the list scrolls by rows). The
+// free part is filled like the list.
+class TPrefList : public QListWidget {
+public:
+  explicit TPrefList(QWidget* parent) : QListWidget(parent) {
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+  }
+
+protected:
+  bool viewportEvent(QEvent* event) override {
+    if (event->type() == QEvent::Resize) FitWholeRows();
+    return QListWidget::viewportEvent(event);
+  }
+
+private:
+  // Also when a scroll bar comes or goes, which changes the viewport only.
+  void FitWholeRows() {
+    const QMargins margins = viewportMargins();
+    const int room = viewport()->height() + margins.bottom();
+    const int rest = room > kFavouriteRowHeight ? room % kFavouriteRowHeight : 0;
+    if (rest != margins.bottom()) setViewportMargins(margins.left(), margins.top(), margins.right(), rest);
+  }
+};
 
 // Hands key presses and double clicks of the favourites list to the window; the list still
 // handles them itself afterwards.
@@ -239,7 +266,7 @@ void TMainForm::BuildPageMotivLaden(QWidget* page) {
   Panel18->SetColor(HeaderColour());
   Align(Panel18, TAlign::Left);
   RxLabel12 = comp::HeaderLabel(Panel18, QStringLiteral("Lieblings Ordner:"), 8, 10);
-  PrefListBox = new QListWidget(Panel3);
+  PrefListBox = new TPrefList(Panel3);
   PrefListBox->setSelectionMode(QAbstractItemView::SingleSelection);
   PrefListBox->setUniformItemSizes(true);
   Align(PrefListBox, TAlign::Client);

@@ -548,6 +548,28 @@ TEST_F(LoadingTest, FavouritesComeFromTheFileAndGoBackByteForByte) {
   EXPECT_EQ(Slurp(prog() + "folders.dat"), "/b\xff/\r\n/X/\r\n/X/\r\n/Y/\r\n");
 }
 
+TEST_F(LoadingTest, FavouritesShowWholeRowsInTheirStrip) {
+  std::ofstream(programFile().substr(0, programFile().rfind('/')) + "/folders.dat", std::ios::binary)
+      << "/a/\r\n/b/\r\n/c/\r\n/d/\r\n/e/\r\n";
+  make();
+  QListWidget* list = form->PrefListBox;
+  EXPECT_EQ(list->geometry(), QRect(0, 0, form->Panel3->width() - 121, 33).translated(121, 0));
+  const int rows = list->viewport()->height() / 13;
+  EXPECT_GE(rows, 2);
+  EXPECT_EQ(list->viewport()->height(), rows * 13);
+  for (const bool bottom : {false, true}) {
+    if (bottom) list->scrollToBottom();
+    QApplication::processEvents();
+    const int first = list->indexAt(QPoint(1, 0)).row();
+    for (int row = first; row < first + rows; ++row) {
+      const QRect rect = list->visualItemRect(list->item(row));
+      EXPECT_EQ(rect.height(), 13);
+      EXPECT_TRUE(list->viewport()->rect().contains(rect)) << row;
+    }
+    EXPECT_EQ(first, bottom ? list->count() - rows : 0);
+  }
+}
+
 TEST_F(LoadingTest, UnwritableFavouritesFileChangesOnlyTheList) {
   make(false);
   ASSERT_TRUE(QDir(dir.path()).mkdir("folders.dat")); // no file can take its place
