@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyle>
 
 #include <algorithm>
@@ -111,6 +112,49 @@ TJamShellTree::TJamShellTree(QWidget* parent) : QTreeView(parent), FModel(new TS
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSortingEnabled(true);
   sortByColumn(0, Qt::AscendingOrder);
+
+  // Folders read later and the model's sorting move the rows above the selected one: after each
+  // change, once the view has laid it out, the selection is brought back into view.
+  FFollowTimer = new QTimer(this);
+  FFollowTimer->setSingleShot(true);
+  FFollowTimer->setInterval(0);
+  connect(FFollowTimer, &QTimer::timeout, this, [this] {
+    if (FFollowing && currentIndex().isValid()) scrollTo(currentIndex());
+  });
+  for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(FModel, signal, this, &TJamShellTree::FollowSelection);
+  connect(FModel, &QAbstractItemModel::layoutChanged, this, &TJamShellTree::FollowSelection);
+  for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
+    connect(bar, &QAbstractSlider::actionTriggered, this, [this] { FFollowing = false; });
+}
+
+void TJamShellTree::FollowSelection() {
+  if (FFollowing) FFollowTimer->start();
+}
+
+void TJamShellTree::showEvent(QShowEvent* event) {
+  QTreeView::showEvent(event);
+  FollowSelection();
+}
+
+void TJamShellTree::resizeEvent(QResizeEvent* event) {
+  QTreeView::resizeEvent(event);
+  FollowSelection();
+}
+
+void TJamShellTree::mousePressEvent(QMouseEvent* event) {
+  FFollowing = false;
+  QTreeView::mousePressEvent(event);
+}
+
+void TJamShellTree::wheelEvent(QWheelEvent* event) {
+  FFollowing = false;
+  QTreeView::wheelEvent(event);
+}
+
+void TJamShellTree::keyPressEvent(QKeyEvent* event) {
+  FFollowing = false;
+  QTreeView::keyPressEvent(event);
 }
 
 QString TJamShellTree::SelectedFolder() const {
@@ -126,6 +170,8 @@ void TJamShellTree::SetSelectedFolder(const QString& path) {
   for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent()) expand(parent);
   setCurrentIndex(index);
   scrollTo(index);
+  FFollowing = true;
+  FollowSelection();
 }
 
 void TJamShellTree::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QTreeView>
 
 #include <functional>
@@ -50,7 +51,8 @@ public:
   // Absolute path of the selected folder; empty while nothing is selected.
   QString SelectedFolder() const;
   // Selects, expands to and shows an existing folder. A path that is empty or not a folder
-  // leaves the selection as it was.
+  // leaves the selection as it was. The folder stays in view while the folders around it are
+  // still being read and the tree is first laid out, until the user scrolls or clicks the tree.
   void SetSelectedFolder(const QString& path);
 
   TShellModel* Model() const { return FModel; }
@@ -60,9 +62,17 @@ signals:
 
 protected:
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
 private:
+  void FollowSelection();
   TShellModel* FModel;
+  bool FFollowing = false;
+  QTimer* FFollowTimer;
 };
 
 // One item of the file list as the loading code sees it.

@@ -500,6 +500,28 @@ TEST_F(LoadingTest, MaskOutOfMemoryFallsBackToTheBlankPicture) {
   EXPECT_EQ(boxes.size(), 1u);
 }
 
+TEST_F(LoadingTest, TreeShowsTheProgramFolderAtStartBelowManyFolders) {
+  // Forty folders sort before the program's: its row lies far below the first screenful.
+  QDir top(picDir);
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(top.mkdir(QString::asprintf("a%02d", i)));
+  ASSERT_TRUE(top.mkdir("zprog"));
+  form = std::make_unique<TMainForm>((picDir + "/zprog/morphane").toStdString());
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  TJamShellTree* tree = form->JamShellTree1;
+  ASSERT_EQ(tree->SelectedFolder(), picDir + "/zprog");
+  const auto inView = [tree](const QModelIndex& index) {
+    return tree->viewport()->rect().contains(tree->visualRect(index));
+  };
+  // Shown once the folders above it are read, and still shown a while later.
+  const auto firstSibling = [&] { return tree->Model()->index(picDir + "/a00"); };
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return tree->visualRect(firstSibling()).isValid() && inView(tree->currentIndex()); }, 5000));
+  QTest::qWait(300);
+  EXPECT_TRUE(inView(tree->currentIndex()));
+  EXPECT_FALSE(inView(firstSibling()));
+}
+
 TEST_F(LoadingTest, PageStartsOnTheProgramFolderWithTheFirstFileType) {
   make();
   EXPECT_EQ(form->JamShellTree1->SelectedFolder(), QDir::cleanPath(dir.path()));
