@@ -607,7 +607,7 @@ void TBitBtnXP::PaintClassic(QPainter& Painter, QRect& R, bool Pressed, bool) {
     };
     edge(R, c.Highlight, dark);
     edge(R.adjusted(1, 1, -1, -1), light, c.Shadow);
-    R.adjust(1, 1, -1, -1);
+    R.adjust(2, 2, -2, -2);
   }
   Painter.restore();
 }
