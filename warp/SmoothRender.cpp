@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -19,34 +20,59 @@ static_assert(kSmoothMargin == kBox - 1);
 constexpr int kWeightBits = 12, kFractionBits = 7, kScaleBits = 16;
 constexpr int32_t kOne = 1 << kFractionBits;
 
-// One row's worth of a running sum over rows, kept for the kBox rows it still has to take out.
-struct TRows {
-  int32_t cols = 0;
-  std::vector<int32_t> ring; // kBox rows of cols values
-  std::vector<int32_t> sum;  // the sum of the rows in the ring
-  explicit TRows(int32_t n) : cols(n), ring(size_t(kBox) * size_t(n), 0), sum(size_t(n), 0) {}
-  // Adds `row` as the k-th row and drops the one kBox rows before it.
-  void Push(int64_t k, const int32_t* row) {
-    int32_t* old = ring.data() + (k % kBox) * cols;
-    int32_t* s = sum.data();
-    for (int32_t i = 0; i < cols; ++i) {
-      s[i] += row[i] - old[i];
-      old[i] = row[i];
+// The two running sums over rows (a box of kBox rows, then a box of those boxes: the tent) of
+// the displacement, X and Y interleaved per column, each kept with the kBox rows it still has to
+// take out. `values` counts int32 values: two per column.
+struct TVerticalTent {
+  int32_t values = 0;
+  std::vector<int32_t> boxRing, boxSum, tentRing, tentSum;
+  explicit TVerticalTent(int32_t columns)
+      : values(2 * columns), boxRing(size_t(kBox) * size_t(values), 0), boxSum(size_t(values), 0),
+        tentRing(size_t(kBox) * size_t(values), 0), tentSum(size_t(values), 0) {}
+  // Adds displacement row k and drops row k - kBox from the box, the box sum of row k and the
+  // one kBox rows before it from the tent.
+  void Push(int64_t k, const int32_t* __restrict row) {
+    const size_t slot = size_t(k % kBox) * size_t(values);
+    int32_t* __restrict boxOld = boxRing.data() + slot;
+    int32_t* __restrict box = boxSum.data();
+    int32_t* __restrict tentOld = tentRing.data() + slot;
+    int32_t* __restrict tent = tentSum.data();
+    for (int32_t i = 0; i < values; ++i) {
+      const int32_t b = box[i] + row[i] - boxOld[i];
+      boxOld[i] = row[i];
+      box[i] = b;
+      tent[i] += b - tentOld[i];
+      tentOld[i] = b;
     }
   }
 };
 
-// out[i] = tent-weighted sum of in[i .. i + 2 * kBox - 2] for i = 0 .. n - 1, through `box`
-// (n + kBox - 1 values of scratch).
-void TentRow(const int32_t* in, int32_t n, int32_t* box, int32_t* out) {
-  int32_t s = 0;
-  for (int32_t a = 0; a < kBox; ++a) s += in[a];
-  box[0] = s;
-  for (int32_t i = 1; i < n + kBox - 1; ++i) box[i] = s += in[i + kBox - 1] - in[i - 1];
-  s = 0;
-  for (int32_t a = 0; a < kBox; ++a) s += box[a];
-  out[0] = s;
-  for (int32_t i = 1; i < n; ++i) out[i] = s += box[i + kBox - 1] - box[i - 1];
+// out[2i], out[2i+1] = tent-weighted sums of the X and Y values in[2(i .. i + 2 * kBox - 2)]
+// (+1) for i = 0 .. n - 1: a running box sum and a running sum of that, X and Y side by side.
+// `box` holds 2 * kBox values of scratch.
+void TentRow(const int32_t* __restrict in, int32_t n, int32_t* __restrict box, int32_t* __restrict out) {
+  int32_t bx = 0, by = 0;
+  for (int32_t a = 0; a < kBox; ++a) bx += in[2 * a], by += in[2 * a + 1];
+  int32_t tx = 0, ty = 0;
+  // The first kBox box sums only fill the tent's window.
+  for (int32_t a = 0; a < kBox; ++a) {
+    if (a > 0) {
+      bx += in[2 * (a + kBox - 1)] - in[2 * (a - 1)];
+      by += in[2 * (a + kBox - 1) + 1] - in[2 * (a - 1) + 1];
+    }
+    box[2 * a] = bx, box[2 * a + 1] = by;
+    tx += bx, ty += by;
+  }
+  out[0] = tx, out[1] = ty;
+  for (int32_t i = 1; i < n; ++i) {
+    const int32_t a = i + kBox - 1; // the box sum entering the tent's window
+    bx += in[2 * (a + kBox - 1)] - in[2 * (a - 1)];
+    by += in[2 * (a + kBox - 1) + 1] - in[2 * (a - 1) + 1];
+    const int32_t slot = 2 * (a % kBox);
+    tx += bx - box[slot], ty += by - box[slot + 1];
+    box[slot] = bx, box[slot + 1] = by;
+    out[2 * i] = tx, out[2 * i + 1] = ty;
+  }
 }
 
 // The bilinear mix of the pixel at p00, its right neighbour p10, the one above p01 and their
@@ -62,17 +88,18 @@ inline void MixScalar(const uint8_t* p00, const uint8_t* p10, const uint8_t* p01
 }
 
 // Columns left .. left + count - 1 of result row r: positions from the tent sums of the
-// displacement (sumX[i], sumY[i] for column left + i), bilinear samples. `Full`: the whole
-// displacement (scale 65536), which needs no multiplication.
+// displacement (sums[2i], sums[2i+1]: X and Y for column left + i), bilinear samples. `Full`:
+// the whole displacement (scale 65536), which needs no multiplication.
 template <bool Full>
-void SampleRow(const TDib& source, const TDib& result, int32_t r, int32_t left, int32_t count, const int32_t* sumX,
-               const int32_t* sumY, int32_t scale) {
+void SampleRow(const TDib& source, const TDib& result, int32_t r, int32_t left, int32_t count, const int32_t* sums,
+               int32_t scale) {
   const int32_t width = DibWidth(source), height = DibHeight(source);
   const int32_t maxX = (width - 1) << kFractionBits, maxY = (height - 1) << kFractionBits;
   const uint8_t* src = source.Bits;
   const int64_t line = source.BytesPerLine;
-  // The vector mix reads 8 bytes from each of its two rows.
-  const uint8_t* const lastSafe = src + line * height - 8;
+  // The vector mix reads 8 bytes from each of its two rows, a copy 4 bytes.
+  const uint8_t* const end = src + line * height;
+  const uint8_t* const lastSafe = end - 8;
   uint8_t* dst = result.Bits + int64_t(r) * result.BytesPerLine + int64_t(left) * 3;
   constexpr int shift = kWeightBits + kScaleBits - kFractionBits;
   const auto offset = [scale](int32_t sum) {
@@ -84,13 +111,21 @@ void SampleRow(const TDib& source, const TDib& result, int32_t r, int32_t left, 
   const __m128i zero = _mm_setzero_si128();
   const __m128i half = _mm_set1_epi32(1 << (2 * kFractionBits - 1));
 #endif
-  for (int32_t i = 0; i < count; ++i, dst += 3) {
-    const int32_t px = std::clamp(((left + i) << kFractionBits) + offset(sumX[i]), 0, maxX);
-    const int32_t py = std::clamp((r << kFractionBits) + offset(sumY[i]), 0, maxY);
+  // Pixel i as blue | green << 8 | red << 16 (the top byte is undefined).
+  const auto sample = [&](int32_t i) -> uint32_t {
+    const int32_t px = std::clamp(((left + i) << kFractionBits) + offset(sums[2 * i]), 0, maxX);
+    const int32_t py = std::clamp((r << kFractionBits) + offset(sums[2 * i + 1]), 0, maxY);
     const int32_t x0 = px >> kFractionBits, y0 = py >> kFractionBits;
     const int32_t fx = px & (kOne - 1), fy = py & (kOne - 1);
     // A weight of 0 never reads past the last column or row.
     const uint8_t* p00 = src + y0 * line + int64_t(x0) * 3;
+    if ((fx | fy) == 0) {
+      // A whole position (the identity, a shift): the source pixel itself.
+      uint32_t bgr = 0;
+      if (p00 + 4 <= end) std::memcpy(&bgr, p00, 4);
+      else bgr = uint32_t(p00[0]) | uint32_t(p00[1]) << 8 | uint32_t(p00[2]) << 16;
+      return bgr;
+    }
     const uint8_t* p01 = p00 + (fy ? line : 0);
 #if defined(__SSE2__)
     if (p00 <= lastSafe && p01 <= lastSafe) {
@@ -103,33 +138,56 @@ void SampleRow(const TDib& source, const TDib& result, int32_t r, int32_t left, 
       const __m128i pairs = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 6));
       const __m128i mixed = _mm_madd_epi16(pairs, _mm_set1_epi32(int32_t(uint32_t(fx) << 16 | uint32_t(kOne - fx))));
       const __m128i bytes = _mm_srli_epi32(_mm_add_epi32(mixed, half), 2 * kFractionBits);
-      const uint32_t bgr = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(bytes, zero), zero)));
-      dst[0] = uint8_t(bgr);
-      dst[1] = uint8_t(bgr >> 8);
-      dst[2] = uint8_t(bgr >> 16);
-      continue;
+      return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(bytes, zero), zero)));
     }
 #endif
     const uint8_t* p10 = p00 + (fx ? 3 : 0);
-    MixScalar(p00, p10, p01, p01 + (fx ? 3 : 0), fx, fy, dst);
+    uint8_t mixed[3];
+    MixScalar(p00, p10, p01, p01 + (fx ? 3 : 0), fx, fy, mixed);
+    return uint32_t(mixed[0]) | uint32_t(mixed[1]) << 8 | uint32_t(mixed[2]) << 16;
+  };
+  // Four bytes at a time: the fourth is the next pixel's first, written right after. The last
+  // pixel gets three, so that the row's padding and the next row stay untouched.
+  for (int32_t i = 0; i + 1 < count; ++i, dst += 3) {
+    const uint32_t bgr = sample(i);
+    std::memcpy(dst, &bgr, 4);
+  }
+  if (count > 0) {
+    const uint32_t bgr = sample(count - 1);
+    dst[0] = uint8_t(bgr);
+    dst[1] = uint8_t(bgr >> 8);
+    dst[2] = uint8_t(bgr >> 16);
   }
 }
 
 // Renders the columns span(r) = [left, right] of every row r of `area` (an empty span when
-// left > right); the displacement sums are formed over the whole width of the area.
+// left > right); the displacement sums are formed over the columns that some row's span needs.
 template <class TSpan>
-void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, const TPictureRect& area,
-                int32_t scale, const TSpan& span) {
+void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, TPictureRect area, int32_t scale,
+                const TSpan& span) {
   if (area.Empty()) return;
+  const auto spanOf = [&](int32_t r, int32_t& left, int32_t& right) {
+    left = area.Left, right = area.Right;
+    span(r, left, right);
+    left = std::max(left, area.Left);
+    right = std::min(right, area.Right);
+  };
+  {
+    int32_t lo = area.Right + 1, hi = area.Left - 1;
+    for (int32_t r = area.Bottom; r <= area.Top; ++r) {
+      int32_t left = 0, right = 0;
+      spanOf(r, left, right);
+      if (left <= right) lo = std::min(lo, left), hi = std::max(hi, right);
+    }
+    if (lo > hi) return;
+    area.Left = lo, area.Right = hi;
+  }
   const int32_t width = DibWidth(source), height = DibHeight(source);
   constexpr int32_t m = kSmoothMargin;
   const int32_t count = area.Right - area.Left + 1;
   const int32_t cols = count + 2 * m; // the displacement is read this far left and right
-  const size_t n = static_cast<size_t>(cols);
-  std::vector<int32_t> dx(n), dy(n);
-  TRows boxX(cols), boxY(cols), tentX(cols), tentY(cols);
-  std::vector<int32_t> scratch(static_cast<size_t>(count + kBox - 1)), sumX(static_cast<size_t>(count)),
-      sumY(static_cast<size_t>(count));
+  std::vector<int32_t> d(size_t(2) * size_t(cols)), box(size_t(2) * kBox), sums(size_t(2) * size_t(count));
+  TVerticalTent tent(cols);
   // Column i of the sums is picture column x0 + i; outside the picture the displacement of the
   // edge column counts.
   const int32_t x0 = area.Left - m;
@@ -140,31 +198,25 @@ void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, 
   const int32_t rows = area.Top - area.Bottom + 1;
   for (int64_t k = 0; k < int64_t(rows) + 2 * m; ++k) {
     const int32_t yy = std::clamp(int32_t(area.Bottom - m + k), 0, height - 1);
-    const TMaskEntry* row = mask + int64_t(yy) * width;
+    // The row's entries as X, Y pairs of int32.
+    const int32_t* __restrict entries = &mask[int64_t(yy) * width].X;
+    int32_t* __restrict out = d.data();
     for (int32_t i = first; i <= last; ++i) {
-      dx[size_t(i)] = row[x0 + i].X - (x0 + i);
-      dy[size_t(i)] = row[x0 + i].Y - yy;
+      out[2 * i] = entries[2 * (x0 + i)] - (x0 + i);
+      out[2 * i + 1] = entries[2 * (x0 + i) + 1] - yy;
     }
-    std::fill(dx.begin(), dx.begin() + first, dx[size_t(first)]);
-    std::fill(dy.begin(), dy.begin() + first, dy[size_t(first)]);
-    std::fill(dx.begin() + last + 1, dx.end(), dx[size_t(last)]);
-    std::fill(dy.begin() + last + 1, dy.end(), dy[size_t(last)]);
-    boxX.Push(k, dx.data());
-    boxY.Push(k, dy.data());
-    tentX.Push(k, boxX.sum.data());
-    tentY.Push(k, boxY.sum.data());
+    for (int32_t i = 0; i < first; ++i) out[2 * i] = out[2 * first], out[2 * i + 1] = out[2 * first + 1];
+    for (int32_t i = last + 1; i < cols; ++i) out[2 * i] = out[2 * last], out[2 * i + 1] = out[2 * last + 1];
+    tent.Push(k, out);
     if (k < 2 * m) continue;
     const int32_t r = area.Bottom + int32_t(k) - 2 * m;
-    int32_t left = area.Left, right = area.Right;
-    span(r, left, right);
-    left = std::max(left, area.Left);
-    right = std::min(right, area.Right);
+    int32_t left = 0, right = 0;
+    spanOf(r, left, right);
     if (left > right) continue;
     const int32_t skip = left - area.Left, take = right - left + 1;
-    TentRow(tentX.sum.data() + skip, take, scratch.data(), sumX.data());
-    TentRow(tentY.sum.data() + skip, take, scratch.data(), sumY.data());
-    if (scale == kFullDisplacement) SampleRow<true>(source, result, r, left, take, sumX.data(), sumY.data(), scale);
-    else SampleRow<false>(source, result, r, left, take, sumX.data(), sumY.data(), scale);
+    TentRow(tent.tentSum.data() + 2 * skip, take, box.data(), sums.data());
+    if (scale == kFullDisplacement) SampleRow<true>(source, result, r, left, take, sums.data(), scale);
+    else SampleRow<false>(source, result, r, left, take, sums.data(), scale);
   }
 }
 
