@@ -87,45 +87,67 @@ inline void MixScalar(const uint8_t* p00, const uint8_t* p10, const uint8_t* p01
   }
 }
 
-// Columns left .. left + count - 1 of result row r: positions from the tent sums of the
-// displacement (sums[2i], sums[2i+1]: X and Y for column left + i), bilinear samples. `Full`:
-// the whole displacement (scale 65536), which needs no multiplication.
+// The sub-pixel positions (1/kOne pixel, clamped into the picture) of columns left .. left +
+// count - 1 of result row r from their tent sums, X and Y interleaved like the sums.
 template <bool Full>
-void SampleRow(const TDib& source, const TDib& result, int32_t r, int32_t left, int32_t count, const int32_t* sums,
-               int32_t scale) {
-  const int32_t width = DibWidth(source), height = DibHeight(source);
-  const int32_t maxX = (width - 1) << kFractionBits, maxY = (height - 1) << kFractionBits;
-  const uint8_t* src = source.Bits;
-  const int64_t line = source.BytesPerLine;
-  // The vector mix reads 8 bytes from each of its two rows, a copy 4 bytes.
-  const uint8_t* const end = src + line * height;
-  const uint8_t* const lastSafe = end - 8;
-  uint8_t* dst = result.Bits + int64_t(r) * result.BytesPerLine + int64_t(left) * 3;
+void Positions(const int32_t* __restrict sums, int32_t left, int32_t r, int32_t count, int32_t maxX, int32_t maxY,
+               int32_t scale, int32_t* __restrict positions) {
   constexpr int shift = kWeightBits + kScaleBits - kFractionBits;
   const auto offset = [scale](int32_t sum) {
     // Shifting rounds down (towards minus infinity), the same way on both sides of zero.
     if constexpr (Full) return sum >> (kWeightBits - kFractionBits);
     else return int32_t((int64_t(sum) * scale) >> shift);
   };
+  int32_t i = 0;
+#if defined(__SSE2__)
+  if constexpr (Full) {
+    // Two columns at a time: [x, y, x + 1, y] in one vector.
+    __m128i base = _mm_setr_epi32(left << kFractionBits, r << kFractionBits, (left + 1) << kFractionBits,
+                                  r << kFractionBits);
+    const __m128i step = _mm_setr_epi32(2 << kFractionBits, 0, 2 << kFractionBits, 0);
+    const __m128i limit = _mm_setr_epi32(maxX, maxY, maxX, maxY);
+    for (; i + 1 < count; i += 2, base = _mm_add_epi32(base, step)) {
+      const __m128i sum = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + 2 * i));
+      __m128i p = _mm_add_epi32(_mm_srai_epi32(sum, kWeightBits - kFractionBits), base);
+      p = _mm_andnot_si128(_mm_srai_epi32(p, 31), p); // below 0: 0
+      const __m128i over = _mm_cmpgt_epi32(p, limit);
+      p = _mm_or_si128(_mm_and_si128(over, limit), _mm_andnot_si128(over, p));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(positions + 2 * i), p);
+    }
+  }
+#endif
+  for (; i < count; ++i) {
+    positions[2 * i] = std::clamp(((left + i) << kFractionBits) + offset(sums[2 * i]), 0, maxX);
+    positions[2 * i + 1] = std::clamp((r << kFractionBits) + offset(sums[2 * i + 1]), 0, maxY);
+  }
+}
+
+// Columns left .. left + count - 1 of result row r: positions from the tent sums of the
+// displacement (sums[2i], sums[2i+1]: X and Y for column left + i), bilinear samples. `Full`:
+// the whole displacement (scale 65536), which needs no multiplication. `positions` holds 2 *
+// count values of scratch.
+template <bool Full>
+void SampleRow(const TDib& source, const TDib& result, int32_t r, int32_t left, int32_t count, const int32_t* sums,
+               int32_t scale, int32_t* positions) {
+  const int32_t width = DibWidth(source), height = DibHeight(source);
+  const int32_t maxX = (width - 1) << kFractionBits, maxY = (height - 1) << kFractionBits;
+  const uint8_t* src = source.Bits;
+  const int64_t line = source.BytesPerLine;
+  // The vector mix reads 8 bytes from each of its two rows.
+  const uint8_t* const lastSafe = src + line * height - 8;
+  uint8_t* dst = result.Bits + int64_t(r) * result.BytesPerLine + int64_t(left) * 3;
+  Positions<Full>(sums, left, r, count, maxX, maxY, scale, positions);
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   const __m128i half = _mm_set1_epi32(1 << (2 * kFractionBits - 1));
 #endif
   // Pixel i as blue | green << 8 | red << 16 (the top byte is undefined).
   const auto sample = [&](int32_t i) -> uint32_t {
-    const int32_t px = std::clamp(((left + i) << kFractionBits) + offset(sums[2 * i]), 0, maxX);
-    const int32_t py = std::clamp((r << kFractionBits) + offset(sums[2 * i + 1]), 0, maxY);
+    const int32_t px = positions[2 * i], py = positions[2 * i + 1];
     const int32_t x0 = px >> kFractionBits, y0 = py >> kFractionBits;
     const int32_t fx = px & (kOne - 1), fy = py & (kOne - 1);
     // A weight of 0 never reads past the last column or row.
     const uint8_t* p00 = src + y0 * line + int64_t(x0) * 3;
-    if ((fx | fy) == 0) {
-      // A whole position (the identity, a shift): the source pixel itself.
-      uint32_t bgr = 0;
-      if (p00 + 4 <= end) std::memcpy(&bgr, p00, 4);
-      else bgr = uint32_t(p00[0]) | uint32_t(p00[1]) << 8 | uint32_t(p00[2]) << 16;
-      return bgr;
-    }
     const uint8_t* p01 = p00 + (fy ? line : 0);
 #if defined(__SSE2__)
     if (p00 <= lastSafe && p01 <= lastSafe) {
@@ -186,7 +208,8 @@ void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, 
   constexpr int32_t m = kSmoothMargin;
   const int32_t count = area.Right - area.Left + 1;
   const int32_t cols = count + 2 * m; // the displacement is read this far left and right
-  std::vector<int32_t> d(size_t(2) * size_t(cols)), box(size_t(2) * kBox), sums(size_t(2) * size_t(count));
+  std::vector<int32_t> d(size_t(2) * size_t(cols)), box(size_t(2) * kBox), sums(size_t(2) * size_t(count)),
+      positions(sums.size());
   TVerticalTent tent(cols);
   // Column i of the sums is picture column x0 + i; outside the picture the displacement of the
   // edge column counts.
@@ -196,27 +219,40 @@ void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, 
   // 0..k have gone through both running sums, the tent is centred on displacement row k - m,
   // which is result row area.Bottom + k - 2m.
   const int32_t rows = area.Top - area.Bottom + 1;
+  // Displacement rows that were all zero, counted back from the last one. After 2m + 1 of them
+  // the tent sums are all zero (a result row that is the source row itself), and a further zero
+  // row leaves both running sums as they are: the rings hold nothing but zeros.
+  int64_t zeroRows = 0;
+  constexpr int64_t kTentRows = 2 * m + 1;
   for (int64_t k = 0; k < int64_t(rows) + 2 * m; ++k) {
     const int32_t yy = std::clamp(int32_t(area.Bottom - m + k), 0, height - 1);
     // The row's entries as X, Y pairs of int32.
     const int32_t* __restrict entries = &mask[int64_t(yy) * width].X;
     int32_t* __restrict out = d.data();
+    int32_t any = 0;
     for (int32_t i = first; i <= last; ++i) {
       out[2 * i] = entries[2 * (x0 + i)] - (x0 + i);
       out[2 * i + 1] = entries[2 * (x0 + i) + 1] - yy;
+      any |= out[2 * i] | out[2 * i + 1];
     }
     for (int32_t i = 0; i < first; ++i) out[2 * i] = out[2 * first], out[2 * i + 1] = out[2 * first + 1];
     for (int32_t i = last + 1; i < cols; ++i) out[2 * i] = out[2 * last], out[2 * i + 1] = out[2 * last + 1];
-    tent.Push(k, out);
+    if (any != 0 || zeroRows < kTentRows) tent.Push(k, out);
+    zeroRows = any != 0 ? 0 : zeroRows + 1;
     if (k < 2 * m) continue;
     const int32_t r = area.Bottom + int32_t(k) - 2 * m;
     int32_t left = 0, right = 0;
     spanOf(r, left, right);
     if (left > right) continue;
     const int32_t skip = left - area.Left, take = right - left + 1;
+    if (zeroRows >= kTentRows) {
+      std::memcpy(result.Bits + int64_t(r) * result.BytesPerLine + int64_t(left) * 3,
+                  source.Bits + int64_t(r) * source.BytesPerLine + int64_t(left) * 3, size_t(take) * 3);
+      continue;
+    }
     TentRow(tent.tentSum.data() + 2 * skip, take, box.data(), sums.data());
-    if (scale == kFullDisplacement) SampleRow<true>(source, result, r, left, take, sums.data(), scale);
-    else SampleRow<false>(source, result, r, left, take, sums.data(), scale);
+    if (scale == kFullDisplacement) SampleRow<true>(source, result, r, left, take, sums.data(), scale, positions.data());
+    else SampleRow<false>(source, result, r, left, take, sums.data(), scale, positions.data());
   }
 }
 
