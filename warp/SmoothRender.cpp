@@ -87,11 +87,13 @@ inline void MixScalar(const uint8_t* p00, const uint8_t* p10, const uint8_t* p01
   }
 }
 
-// The sub-pixel positions (1/kOne pixel, clamped into the picture) of columns left .. left +
-// count - 1 of result row r from their tent sums, X and Y interleaved like the sums.
+// The sub-pixel positions of columns left .. left + count - 1 of result row r from their tent
+// sums, clamped into the picture, as the whole pixel (cells[2i], cells[2i+1]: column and row)
+// and the bilinear weights of the pixel after it, packed as f << 16 | (kOne - f) in 1/kOne
+// (weights[2i]: across, weights[2i+1]: up), the pairs the 16-bit multiply-adds take.
 template <bool Full>
 void Positions(const int32_t* __restrict sums, int32_t left, int32_t r, int32_t count, int32_t maxX, int32_t maxY,
-               int32_t scale, int32_t* __restrict positions) {
+               int32_t scale, int32_t* __restrict cells, int32_t* __restrict weights) {
   constexpr int shift = kWeightBits + kScaleBits - kFractionBits;
   const auto offset = [scale](int32_t sum) {
     // Shifting rounds down (towards minus infinity), the same way on both sides of zero.
@@ -106,29 +108,38 @@ void Positions(const int32_t* __restrict sums, int32_t left, int32_t r, int32_t 
                                   r << kFractionBits);
     const __m128i step = _mm_setr_epi32(2 << kFractionBits, 0, 2 << kFractionBits, 0);
     const __m128i limit = _mm_setr_epi32(maxX, maxY, maxX, maxY);
+    const __m128i fraction = _mm_set1_epi32(kOne - 1), one = _mm_set1_epi32(kOne);
     for (; i + 1 < count; i += 2, base = _mm_add_epi32(base, step)) {
       const __m128i sum = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + 2 * i));
       __m128i p = _mm_add_epi32(_mm_srai_epi32(sum, kWeightBits - kFractionBits), base);
       p = _mm_andnot_si128(_mm_srai_epi32(p, 31), p); // below 0: 0
       const __m128i over = _mm_cmpgt_epi32(p, limit);
       p = _mm_or_si128(_mm_and_si128(over, limit), _mm_andnot_si128(over, p));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(positions + 2 * i), p);
+      const __m128i f = _mm_and_si128(p, fraction);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + 2 * i), _mm_srli_epi32(p, kFractionBits));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(weights + 2 * i),
+                       _mm_or_si128(_mm_slli_epi32(f, 16), _mm_sub_epi32(one, f)));
     }
   }
 #endif
   for (; i < count; ++i) {
-    positions[2 * i] = std::clamp(((left + i) << kFractionBits) + offset(sums[2 * i]), 0, maxX);
-    positions[2 * i + 1] = std::clamp((r << kFractionBits) + offset(sums[2 * i + 1]), 0, maxY);
+    const int32_t px = std::clamp(((left + i) << kFractionBits) + offset(sums[2 * i]), 0, maxX);
+    const int32_t py = std::clamp((r << kFractionBits) + offset(sums[2 * i + 1]), 0, maxY);
+    const int32_t fx = px & (kOne - 1), fy = py & (kOne - 1);
+    cells[2 * i] = px >> kFractionBits;
+    cells[2 * i + 1] = py >> kFractionBits;
+    weights[2 * i] = fx << 16 | (kOne - fx);
+    weights[2 * i + 1] = fy << 16 | (kOne - fy);
   }
 }
 
 // Columns left .. left + count - 1 of result row r: positions from the tent sums of the
 // displacement (sums[2i], sums[2i+1]: X and Y for column left + i), bilinear samples. `Full`:
-// the whole displacement (scale 65536), which needs no multiplication. `positions` holds 2 *
-// count values of scratch.
+// the whole displacement (scale 65536), which needs no multiplication. `scratch` holds 4 *
+// count values.
 template <bool Full>
 void SampleRow(const TDib& source, const TDib& result, int32_t r, int32_t left, int32_t count, const int32_t* sums,
-               int32_t scale, int32_t* positions) {
+               int32_t scale, int32_t* scratch) {
   const int32_t width = DibWidth(source), height = DibHeight(source);
   const int32_t maxX = (width - 1) << kFractionBits, maxY = (height - 1) << kFractionBits;
   const uint8_t* src = source.Bits;
@@ -136,33 +147,37 @@ void SampleRow(const TDib& source, const TDib& result, int32_t r, int32_t left, 
   // The vector mix reads 8 bytes from each of its two rows.
   const uint8_t* const lastSafe = src + line * height - 8;
   uint8_t* dst = result.Bits + int64_t(r) * result.BytesPerLine + int64_t(left) * 3;
-  Positions<Full>(sums, left, r, count, maxX, maxY, scale, positions);
+  int32_t* const cells = scratch;
+  int32_t* const weights = scratch + 2 * int64_t(count);
+  Positions<Full>(sums, left, r, count, maxX, maxY, scale, cells, weights);
 #if defined(__SSE2__)
   const __m128i zero = _mm_setzero_si128();
   const __m128i half = _mm_set1_epi32(1 << (2 * kFractionBits - 1));
 #endif
   // Pixel i as blue | green << 8 | red << 16 (the top byte is undefined).
   const auto sample = [&](int32_t i) -> uint32_t {
-    const int32_t px = positions[2 * i], py = positions[2 * i + 1];
-    const int32_t x0 = px >> kFractionBits, y0 = py >> kFractionBits;
-    const int32_t fx = px & (kOne - 1), fy = py & (kOne - 1);
+    const int32_t across = weights[2 * i], up = weights[2 * i + 1];
+    const int32_t fy = up >> 16;
     // A weight of 0 never reads past the last column or row.
-    const uint8_t* p00 = src + y0 * line + int64_t(x0) * 3;
+    const uint8_t* p00 = src + cells[2 * i + 1] * line + int64_t(cells[2 * i]) * 3;
     const uint8_t* p01 = p00 + (fy ? line : 0);
 #if defined(__SSE2__)
-    if (p00 <= lastSafe && p01 <= lastSafe) {
-      // Both rows' pixel pairs as 16-bit lanes [b g r b' g' r' . .], mixed vertically, then the
-      // left and right pixel of each channel side by side and mixed horizontally.
+    if (p01 <= lastSafe) {
+      // Both rows' pixel pairs as 16-bit lanes [b g r b' g' r' . .], mixed vertically (each
+      // lane of the lower row beside the same lane of the upper one), then the left and right
+      // pixel of each channel side by side and mixed horizontally.
       const __m128i lower = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p00)), zero);
       const __m128i upper = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p01)), zero);
-      const __m128i v = _mm_add_epi16(_mm_mullo_epi16(lower, _mm_set1_epi16(int16_t(kOne - fy))),
-                                      _mm_mullo_epi16(upper, _mm_set1_epi16(int16_t(fy))));
+      const __m128i w = _mm_set1_epi32(up);
+      const __m128i v = _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(lower, upper), w),
+                                        _mm_madd_epi16(_mm_unpackhi_epi16(lower, upper), w));
       const __m128i pairs = _mm_unpacklo_epi16(v, _mm_srli_si128(v, 6));
-      const __m128i mixed = _mm_madd_epi16(pairs, _mm_set1_epi32(int32_t(uint32_t(fx) << 16 | uint32_t(kOne - fx))));
+      const __m128i mixed = _mm_madd_epi16(pairs, _mm_set1_epi32(across));
       const __m128i bytes = _mm_srli_epi32(_mm_add_epi32(mixed, half), 2 * kFractionBits);
       return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(bytes, zero), zero)));
     }
 #endif
+    const int32_t fx = across >> 16;
     const uint8_t* p10 = p00 + (fx ? 3 : 0);
     uint8_t mixed[3];
     MixScalar(p00, p10, p01, p01 + (fx ? 3 : 0), fx, fy, mixed);
@@ -209,7 +224,7 @@ void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, 
   const int32_t count = area.Right - area.Left + 1;
   const int32_t cols = count + 2 * m; // the displacement is read this far left and right
   std::vector<int32_t> d(size_t(2) * size_t(cols)), box(size_t(2) * kBox), sums(size_t(2) * size_t(count)),
-      positions(sums.size());
+      scratch(2 * sums.size());
   TVerticalTent tent(cols);
   // Column i of the sums is picture column x0 + i; outside the picture the displacement of the
   // edge column counts.
@@ -251,8 +266,8 @@ void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, 
       continue;
     }
     TentRow(tent.tentSum.data() + 2 * skip, take, box.data(), sums.data());
-    if (scale == kFullDisplacement) SampleRow<true>(source, result, r, left, take, sums.data(), scale, positions.data());
-    else SampleRow<false>(source, result, r, left, take, sums.data(), scale, positions.data());
+    if (scale == kFullDisplacement) SampleRow<true>(source, result, r, left, take, sums.data(), scale, scratch.data());
+    else SampleRow<false>(source, result, r, left, take, sums.data(), scale, scratch.data());
   }
 }
 
