@@ -19,6 +19,8 @@ static_assert(kSmoothMargin == kBox - 1);
 // 16-bit lanes stay below 2^15); the scale 16.
 constexpr int kWeightBits = 12, kFractionBits = 7, kScaleBits = 16;
 constexpr int32_t kOne = 1 << kFractionBits;
+// Values a vector loop may read or write past the end of its row (a vector is 4 values).
+constexpr int32_t kSlack = 8;
 
 // The two running sums over rows (a box of kBox rows, then a box of those boxes: the tent) of
 // the displacement, X and Y interleaved per column, each kept with the kBox rows it still has to
@@ -28,7 +30,7 @@ struct TVerticalTent {
   std::vector<int32_t> boxRing, boxSum, tentRing, tentSum;
   explicit TVerticalTent(int32_t columns)
       : values(2 * columns), boxRing(size_t(kBox) * size_t(values), 0), boxSum(size_t(values), 0),
-        tentRing(size_t(kBox) * size_t(values), 0), tentSum(size_t(values), 0) {}
+        tentRing(size_t(kBox) * size_t(values), 0), tentSum(size_t(values + kSlack), 0) {}
   // Adds displacement row k and drops row k - kBox from the box, the box sum of row k and the
   // one kBox rows before it from the tent.
   void Push(int64_t k, const int32_t* __restrict row) {
@@ -47,32 +49,39 @@ struct TVerticalTent {
   }
 };
 
+// Box sums of kBox neighbouring columns by doubling (widths 2, 4, 8): out[k] = in[k] + in[k +
+// 2] + ... + in[k + 2 (kBox - 1)] for k < 2n (X and Y interleaved, so a column is two values
+// on). `in` holds 2 (n + kBox - 1) + kSlack values; `pairs`, `fours` and `out` as many.
+void BoxSums(const int32_t* in, int32_t n, int32_t* pairs, int32_t* fours, int32_t* out) {
+  static_assert(kBox == 8);
+  const int32_t total = 2 * (n + kBox - 1);
+#if defined(__SSE2__)
+  const auto sum = [](const int32_t* from, int32_t reach, int32_t count, int32_t* to) {
+    for (int32_t k = 0; k < count; k += 4)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + k),
+                       _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k + reach))));
+  };
+#else
+  const auto sum = [](const int32_t* from, int32_t reach, int32_t count, int32_t* to) {
+    for (int32_t k = 0; k < count; ++k) to[k] = from[k] + from[k + reach];
+  };
+#endif
+  sum(in, 2, total - 2, pairs);
+  sum(pairs, 4, total - 6, fours);
+  sum(fours, 8, 2 * n, out);
+}
+
 // out[2i], out[2i+1] = tent-weighted sums of the X and Y values in[2(i .. i + 2 * kBox - 2)]
-// (+1) for i = 0 .. n - 1: a running box sum and a running sum of that, X and Y side by side.
-// `box` holds 2 * kBox values of scratch.
-void TentRow(const int32_t* __restrict in, int32_t n, int32_t* __restrict box, int32_t* __restrict out) {
-  int32_t bx = 0, by = 0;
-  for (int32_t a = 0; a < kBox; ++a) bx += in[2 * a], by += in[2 * a + 1];
-  int32_t tx = 0, ty = 0;
-  // The first kBox box sums only fill the tent's window.
-  for (int32_t a = 0; a < kBox; ++a) {
-    if (a > 0) {
-      bx += in[2 * (a + kBox - 1)] - in[2 * (a - 1)];
-      by += in[2 * (a + kBox - 1) + 1] - in[2 * (a - 1) + 1];
-    }
-    box[2 * a] = bx, box[2 * a + 1] = by;
-    tx += bx, ty += by;
-  }
-  out[0] = tx, out[1] = ty;
-  for (int32_t i = 1; i < n; ++i) {
-    const int32_t a = i + kBox - 1; // the box sum entering the tent's window
-    bx += in[2 * (a + kBox - 1)] - in[2 * (a - 1)];
-    by += in[2 * (a + kBox - 1) + 1] - in[2 * (a - 1) + 1];
-    const int32_t slot = 2 * (a % kBox);
-    tx += bx - box[slot], ty += by - box[slot + 1];
-    box[slot] = bx, box[slot + 1] = by;
-    out[2 * i] = tx, out[2 * i + 1] = ty;
-  }
+// (+1) for i = 0 .. n - 1: the box of kBox columns applied twice. `in` holds 2 (n + 2 kBox - 2)
+// + kSlack values, `out` 2n + kSlack, `scratch` 3 (2 (n + 2 kBox) + kSlack).
+void TentRow(const int32_t* in, int32_t n, int32_t* scratch, int32_t* out) {
+  const int32_t size = 2 * (n + 2 * kBox) + kSlack;
+  int32_t* box = scratch;
+  int32_t* pairs = scratch + size;
+  int32_t* fours = scratch + 2 * size;
+  BoxSums(in, n + kBox - 1, pairs, fours, box);
+  BoxSums(box, n, pairs, fours, out);
 }
 
 // The bilinear mix of the pixel at p00, its right neighbour p10, the one above p01 and their
@@ -223,8 +232,8 @@ void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, 
   constexpr int32_t m = kSmoothMargin;
   const int32_t count = area.Right - area.Left + 1;
   const int32_t cols = count + 2 * m; // the displacement is read this far left and right
-  std::vector<int32_t> d(size_t(2) * size_t(cols)), box(size_t(2) * kBox), sums(size_t(2) * size_t(count)),
-      scratch(2 * sums.size());
+  std::vector<int32_t> d(size_t(2) * size_t(cols)), tentScratch(size_t(3) * size_t(2 * (count + 2 * kBox) + kSlack)), sums(size_t(2) * size_t(count) + kSlack),
+      scratch(size_t(4) * size_t(count));
   TVerticalTent tent(cols);
   // Column i of the sums is picture column x0 + i; outside the picture the displacement of the
   // edge column counts.
@@ -265,7 +274,7 @@ void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, 
                   source.Bits + int64_t(r) * source.BytesPerLine + int64_t(left) * 3, size_t(take) * 3);
       continue;
     }
-    TentRow(tent.tentSum.data() + 2 * skip, take, box.data(), sums.data());
+    TentRow(tent.tentSum.data() + 2 * skip, take, tentScratch.data(), sums.data());
     if (scale == kFullDisplacement) SampleRow<true>(source, result, r, left, take, sums.data(), scale, scratch.data());
     else SampleRow<false>(source, result, r, left, take, sums.data(), scale, scratch.data());
   }
