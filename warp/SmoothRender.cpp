@@ -22,32 +22,62 @@ constexpr int32_t kOne = 1 << kFractionBits;
 // Values a vector loop may read or write past the end of its row (a vector is 4 values).
 constexpr int32_t kSlack = 8;
 
+// At least n values of v: the buffers of a thread's renders are kept from one to the next.
+int32_t* Reserve(std::vector<int32_t>& v, size_t n) {
+  if (v.size() < n) v.resize(n);
+  return v.data();
+}
+
 // The two running sums over rows (a box of kBox rows, then a box of those boxes: the tent) of
 // the displacement, X and Y interleaved per column, each kept with the kBox rows it still has to
-// take out. `values` counts int32 values: two per column.
-struct TVerticalTent {
-  int32_t values = 0;
-  std::vector<int32_t> boxRing, boxSum, tentRing, tentSum;
-  explicit TVerticalTent(int32_t columns)
-      : values(2 * columns), boxRing(size_t(kBox) * size_t(values), 0), boxSum(size_t(values), 0),
-        tentRing(size_t(kBox) * size_t(values), 0), tentSum(size_t(values + kSlack), 0) {}
+// take out. `values` counts int32 values: two per column. The rings are read only once they
+// have been written: the first kBox rows take nothing out.
+class TVerticalTent {
+public:
+  TVerticalTent(int32_t columns, std::vector<int32_t>& storage) : FValues(2 * columns) {
+    const size_t n = size_t(FValues), ring = size_t(kBox) * n;
+    int32_t* base = Reserve(storage, 2 * ring + 2 * n + kSlack);
+    FBoxRing = base;
+    FTentRing = base + ring;
+    FBox = base + 2 * ring;
+    FTent = FBox + n;
+    std::fill(FBox, FTent + n + kSlack, 0);
+  }
+  // The tent sums of the last row pushed, 2 * columns values and kSlack more.
+  const int32_t* Sums() const { return FTent; }
   // Adds displacement row k and drops row k - kBox from the box, the box sum of row k and the
   // one kBox rows before it from the tent.
   void Push(int64_t k, const int32_t* __restrict row) {
-    const size_t slot = size_t(k % kBox) * size_t(values);
-    int32_t* __restrict boxOld = boxRing.data() + slot;
-    int32_t* __restrict box = boxSum.data();
-    int32_t* __restrict tentOld = tentRing.data() + slot;
-    int32_t* __restrict tent = tentSum.data();
-    for (int32_t i = 0; i < values; ++i) {
-      const int32_t b = box[i] + row[i] - boxOld[i];
+    if (k < kBox) Push<true>(k, row);
+    else Push<false>(k, row);
+  }
+
+private:
+  template <bool Filling>
+  void Push(int64_t k, const int32_t* __restrict row) {
+    const size_t slot = size_t(k % kBox) * size_t(FValues);
+    int32_t* __restrict boxOld = FBoxRing + slot;
+    int32_t* __restrict box = FBox;
+    int32_t* __restrict tentOld = FTentRing + slot;
+    int32_t* __restrict tent = FTent;
+    for (int32_t i = 0; i < FValues; ++i) {
+      const int32_t b = box[i] + row[i] - (Filling ? 0 : boxOld[i]);
       boxOld[i] = row[i];
       box[i] = b;
-      tent[i] += b - tentOld[i];
+      tent[i] += b - (Filling ? 0 : tentOld[i]);
       tentOld[i] = b;
     }
   }
+
+  int32_t FValues;
+  int32_t *FBoxRing, *FTentRing, *FBox, *FTent;
 };
+
+// A thread's buffers for the rows it renders.
+struct TRowBuffers {
+  std::vector<int32_t> tent, displacement, tentScratch, sums, samples;
+};
+thread_local TRowBuffers tBuffers;
 
 // Box sums of kBox neighbouring columns by doubling (widths 2, 4, 8): out[k] = in[k] + in[k +
 // 2] + ... + in[k + 2 (kBox - 1)] for k < 2n (X and Y interleaved, so a column is two values
@@ -232,9 +262,12 @@ void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, 
   constexpr int32_t m = kSmoothMargin;
   const int32_t count = area.Right - area.Left + 1;
   const int32_t cols = count + 2 * m; // the displacement is read this far left and right
-  std::vector<int32_t> d(size_t(2) * size_t(cols)), tentScratch(size_t(3) * size_t(2 * (count + 2 * kBox) + kSlack)), sums(size_t(2) * size_t(count) + kSlack),
-      scratch(size_t(4) * size_t(count));
-  TVerticalTent tent(cols);
+  TRowBuffers& buffers = tBuffers;
+  int32_t* const d = Reserve(buffers.displacement, size_t(2) * size_t(cols));
+  int32_t* const tentScratch = Reserve(buffers.tentScratch, size_t(3) * size_t(2 * (count + 2 * kBox) + kSlack));
+  int32_t* const sums = Reserve(buffers.sums, size_t(2) * size_t(count) + kSlack);
+  int32_t* const samples = Reserve(buffers.samples, size_t(4) * size_t(count));
+  TVerticalTent tent(cols, buffers.tent);
   // Column i of the sums is picture column x0 + i; outside the picture the displacement of the
   // edge column counts.
   const int32_t x0 = area.Left - m;
@@ -252,7 +285,7 @@ void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, 
     const int32_t yy = std::clamp(int32_t(area.Bottom - m + k), 0, height - 1);
     // The row's entries as X, Y pairs of int32.
     const int32_t* __restrict entries = &mask[int64_t(yy) * width].X;
-    int32_t* __restrict out = d.data();
+    int32_t* __restrict out = d;
     int32_t any = 0;
     for (int32_t i = first; i <= last; ++i) {
       out[2 * i] = entries[2 * (x0 + i)] - (x0 + i);
@@ -274,9 +307,9 @@ void RenderRows(const TDib& source, const TMaskEntry* mask, const TDib& result, 
                   source.Bits + int64_t(r) * source.BytesPerLine + int64_t(left) * 3, size_t(take) * 3);
       continue;
     }
-    TentRow(tent.tentSum.data() + 2 * skip, take, tentScratch.data(), sums.data());
-    if (scale == kFullDisplacement) SampleRow<true>(source, result, r, left, take, sums.data(), scale, scratch.data());
-    else SampleRow<false>(source, result, r, left, take, sums.data(), scale, scratch.data());
+    TentRow(tent.Sums() + 2 * skip, take, tentScratch, sums);
+    if (scale == kFullDisplacement) SampleRow<true>(source, result, r, left, take, sums, scale, samples);
+    else SampleRow<false>(source, result, r, left, take, sums, scale, samples);
   }
 }
 
