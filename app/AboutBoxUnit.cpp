@@ -1,5 +1,6 @@
 #include "AboutBoxUnit.h"
 
+#include "Components.h"
 #include "WindowPlacement.h"
 
 #include "StretchDraw.h"
@@ -8,7 +9,6 @@
 
 #include <QDate>
 #include <QFile>
-#include <QFrame>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
@@ -83,14 +83,9 @@ TAboutBox::TAboutBox(QWidget* Owner) : QDialog(Owner) {
   font.setPixelSize(11);
   setFont(font);
 
-  Panel1 = new QFrame(this);
+  Panel1 = comp::TPanel::Bevelled(this);
   Panel1->setGeometry(8, 8, 649, 385);
-  Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  Panel1->setLineWidth(2);
-  Panel1->setAutoFillBackground(true);
-  QPalette header = Panel1->palette();
-  header.setColor(QPalette::Window, QColor(240, 202, 166));
-  Panel1->setPalette(header);
+  Panel1->SetColor(QColor(240, 202, 166));
 
   ProgramIcon = new TDibImage(Panel1);
   ProgramIcon->setGeometry(16, 40, 306, 322);

@@ -11,8 +11,11 @@
 #include <functional>
 #include <string>
 
-class QFrame;
 class QLabel;
+
+namespace comp {
+class TPanel;
+}
 
 // The maker's web page, and what its button shows.
 extern const char* const kMakerAddress;
@@ -49,7 +52,7 @@ public:
   // Tests fix the year here; empty means the local date's year.
   static std::function<int()>& CurrentYear();
 
-  QFrame* Panel1 = nullptr;
+  comp::TPanel* Panel1 = nullptr; // bevelled, in the header colour
   TDibImage* ProgramIcon = nullptr;
   QLabel* ProductName = nullptr;
   QLabel* Copyright = nullptr; // holds "XXXX" until FormCreate

@@ -490,11 +490,13 @@ TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {
 
 QRect TStatusBar::PanelRect(int index) const {
   // Panels follow each other with 2 pixels between them; the drawing rectangle of each spans
-  // rows 2 to height - 2, inside a one-pixel sunken frame.
+  // rows 2 to height - 2, inside a one-pixel sunken frame. The last panel, whatever its declared
+  // width, runs on to the bar's right end (its frame in the last column); the size grip is drawn
+  // over its corner.
   int left = 0;
   for (int i = 0; i < int(Panels.size()); ++i) {
     const bool last = i + 1 == int(Panels.size());
-    const int right = last ? width() - (grip_ ? grip_->width() : 0) : left + Panels[size_t(i)].Width;
+    const int right = last ? width() - 1 : left + Panels[size_t(i)].Width;
     if (i == index) return QRect(left, 2, std::max(0, right - left), std::max(0, height() - 3));
     left = right + 2;
   }

@@ -564,8 +564,6 @@ void TMainForm::StatusBar1DrawPanel(TStatusBar*, int, QPainter& Canvas, const QR
   Canvas.fillRect(QRect(r.Left, r.Top, shown - r.Left, r.Bottom - r.Top), QColor(0, 0, 128));
   Canvas.fillRect(QRect(shown, r.Top, r.Right - shown, r.Bottom - r.Top), ButtonFace());
   FProgressRect = r;
-  drawnSplit_ = split;
-  drawnRect_ = r;
 }
 
 void TMainForm::SBarPaintMore() {
@@ -580,8 +578,7 @@ void TMainForm::SBarPaintMore() {
 void TMainForm::SetProStatus(int32_t Value) {
   const bool decrease = Value < FProgress;
   FProgress = Value;
-  // Nothing to draw when the bar already shows this split.
-  if (drawnSplit_ >= 0 && drawnRect_ == FProgressRect && progressSplit(FProgressRect) == drawnSplit_) return;
+  // An unchanged value takes the increase path as well and draws the filled block again.
   if (decrease) StatusBar1->repaint();
   else SBarPaintMore();
 }

@@ -243,8 +243,6 @@ private:
   void wheel(QWheelEvent* e);
   void drawOutlineOverlay(QPainter& p);
   int32_t progressSplit(const warp::TRect& r) const;
-  int32_t drawnSplit_ = -1;      // split of panel 1 as last drawn; -1: not drawn yet
-  warp::TRect drawnRect_;        // panel rectangle it was drawn in
   // Collects the editing view's repaints of one pointer move or timer tick into one update.
   class TOneViewUpdate {
   public:

@@ -179,15 +179,15 @@ std::vector<bool> MaskOfColour(const QImage& Cell, QRgb Key) {
   return mask;
 }
 
-// The pixels a single-cell glyph embosses when disabled: its dark ones (the lines of a
-// drawing), never its transparent colour.
-std::vector<bool> MaskOfDarkPixels(const QImage& Cell, QRgb Transparent) {
+// The pixels a single-cell glyph embosses when disabled: its black ones, the lines of the
+// drawing; every other colour drops out. A two-colour bitmap is taken the other way round, its
+// pixels that are not black.
+std::vector<bool> MaskOfBlackPixels(const QImage& Cell, bool Monochrome) {
   std::vector<bool> mask(size_t(Cell.width() * Cell.height()));
   for (int y = 0; y < Cell.height(); ++y)
     for (int x = 0; x < Cell.width(); ++x) {
-      const QRgb p = Cell.pixel(x, y);
-      mask[size_t(y * Cell.width() + x)] =
-          (p & 0x00FFFFFFu) != (Transparent & 0x00FFFFFFu) && qGray(p) < 128;
+      const bool black = (Cell.pixel(x, y) & 0x00FFFFFFu) == 0;
+      mask[size_t(y * Cell.width() + x)] = black != Monochrome;
     }
   return mask;
 }
@@ -226,11 +226,11 @@ int TButtonGlyph::BuildStateImage(TButtonState State) {
       PaintThroughMask(work, grey, W, H, 0, 0, FColours.Shadow);
       PaintThroughMask(work, clear, W, H, 0, 0, FColours.Face);
     } else {
-      // No disabled cell: an embossed copy of the dark pixels, light one pixel down and right.
+      // No disabled cell: an embossed copy of the black pixels, light one pixel down and right.
       const QImage first = FOriginal.Image().copy(0, 0, W, H).convertToFormat(QImage::Format_RGB32);
-      const auto dark = MaskOfDarkPixels(first, FTransparentColor.rgb());
-      PaintThroughMask(work, dark, W, H, 1, 1, FColours.Highlight);
-      PaintThroughMask(work, dark, W, H, 0, 0, FColours.Shadow);
+      const auto lines = MaskOfBlackPixels(first, FOriginal.Image().depth() == 1);
+      PaintThroughMask(work, lines, W, H, 1, 1, FColours.Highlight);
+      PaintThroughMask(work, lines, W, H, 0, 0, FColours.Shadow);
     }
     index = FGlyphList->AddMasked(work, QColor(work.pixel(0, H - 1)));
   }
@@ -607,7 +607,7 @@ void TBitBtnXP::PaintClassic(QPainter& Painter, QRect& R, bool Pressed, bool) {
     };
     edge(R, c.Highlight, dark);
     edge(R.adjusted(1, 1, -1, -1), light, c.Shadow);
-    R.adjust(1, 1, -1, -1);
+    R.adjust(2, 2, -2, -2);
   }
   Painter.restore();
 }

@@ -5,6 +5,8 @@
 
 TImageBtn::TImageBtn(QWidget* Owner) : QLabel(Owner) {
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Moves without a button held reach MouseMove and OnMouseMove too; they swap nothing.
+  setMouseTracking(true);
 }
 
 TImageBtn::~TImageBtn() = default;

@@ -24,6 +24,15 @@ TEST_F(AboutBoxTest, DialogShowsYearPictureAndItsButtons) {
   EXPECT_FALSE(box.Copyright->text().contains("XXXX"));
   EXPECT_EQ(box.Copyright->geometry().topLeft(), QPoint(336, 40));
   EXPECT_EQ(box.Panel1->geometry(), QRect(8, 8, 649, 385));
+  // Bevelled: lowered outside, raised inside, around the header colour.
+  const QImage panel = box.Panel1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QRgb dark = QApplication::palette().color(QPalette::Dark).rgb();
+  const QRgb light = QApplication::palette().color(QPalette::Light).rgb();
+  EXPECT_EQ(panel.pixel(0, 0), dark);
+  EXPECT_EQ(panel.pixel(648, 384), light);
+  EXPECT_EQ(panel.pixel(1, 1), light);
+  EXPECT_EQ(panel.pixel(647, 383), dark);
+  EXPECT_EQ(panel.pixel(2, 200), qRgb(240, 202, 166));
   EXPECT_EQ(box.ProgramIcon->geometry(), QRect(16, 40, 306, 322));
   ASSERT_NE(box.ProgramIcon->Dib().Bits, nullptr); // the JPEG went through the imaging library
   EXPECT_EQ(DibWidth(box.ProgramIcon->Dib()), 306);

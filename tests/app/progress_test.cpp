@@ -30,13 +30,17 @@ protected:
 
 } // namespace
 
-TEST_F(ProgressTest, PanelOneReachesFromPanelZeroToTheGrip) {
+TEST_F(ProgressTest, PanelOneReachesFromPanelZeroToTheEndOfTheBar) {
   EXPECT_EQ(form->StatusBar1->height(), 19);
   EXPECT_TRUE(form->StatusBar1->SizeGrip());
+  const int barWidth = form->StatusBar1->width();
   EXPECT_EQ(panel.left(), 252);
-  EXPECT_GT(panel.right(), 560);
+  EXPECT_EQ(panel.right(), barWidth - 2) << "only the panel's frame lies beyond it";
   EXPECT_EQ(form->FProgressRect.Left, panel.left());
   EXPECT_EQ(form->FProgressRect.Right, panel.left() + panel.width());
+  // A full bar is blue under the size grip too, in the panel's top row above the grip's dots.
+  form->SetProStatus(100);
+  EXPECT_EQ(bar().pixel(barWidth - 2, panel.top()) & 0xFFFFFF, kBlue);
 }
 
 TEST_F(ProgressTest, SplitIsTruncatedIntegerArithmetic) {
@@ -69,18 +73,14 @@ TEST_F(ProgressTest, FillsNoneHalfAllAndEmptiesAgain) {
   EXPECT_EQ(blueColumns(), 0);
 }
 
-TEST_F(ProgressTest, DrawsBeforeReturningAndSkipsWhatChangesNoPixel) {
+TEST_F(ProgressTest, DrawsBeforeReturningAndTheSameValueAgain) {
   PaintCounter counter(form->StatusBar1);
   form->SetProStatus(40);
   EXPECT_EQ(counter.count, 1) << "an increase is drawn at once, without the event loop";
   form->SetProStatus(40);
-  EXPECT_EQ(counter.count, 1) << "the same value again draws nothing";
+  EXPECT_EQ(counter.count, 2) << "the same value again draws the filled part again";
   form->SetProStatus(10);
-  EXPECT_EQ(counter.count, 2) << "a decrease repaints the bar at once";
-  // Below one column of the panel per percent step some values share a split.
-  const int32_t before = form->FProgress;
-  form->SetProStatus(before);
-  EXPECT_EQ(counter.count, 2);
+  EXPECT_EQ(counter.count, 3) << "a decrease repaints the bar at once";
 }
 
 TEST_F(ProgressTest, WmUserCarriesThePercentageInWParam) {

@@ -191,6 +191,22 @@ TEST_F(ClassicPaint, FocusedButtonShowsDottedFocusRectangleFourPixelsInside) {
   EXPECT_EQ(image.pixel(6, 4), frame.rgb());
 }
 
+TEST_F(ClassicPaint, GlyphWithMarginZeroStartsInsideTheTwoPixelEdge) {
+  QImage strip(16, 16, QImage::Format_RGB32);
+  strip.fill(Qt::red);
+  strip.setPixelColor(0, 15, QColor(128, 128, 0)); // the transparent colour
+  TBitBtnXP button;
+  button.resize(90, 25);
+  button.SetGlyph(strip);
+  button.SetMargin(0);
+  const QImage image = Render(button);
+  const QRgb red = QColor(Qt::red).rgb();
+  EXPECT_NE(image.pixel(1, 12), red);
+  EXPECT_EQ(image.pixel(2, 12), red);
+  EXPECT_EQ(image.pixel(17, 12), red);
+  EXPECT_NE(image.pixel(18, 12), red);
+}
+
 TEST(ThemedPaint, FillsWithButtonColourAndDrawsNoClassicFrame) {
   uxtheme::SetVisualStylesEnabled(true);
   TBitBtnXP button; // the first button loads the styles

@@ -147,7 +147,8 @@ TEST(GlyphStates, DisabledCellIsRecolouredToTheDesktopsColours) {
 TEST(GlyphStates, SingleCellGlyphIsEmbossedWhenDisabled) {
   QImage strip = Strip(16, 16, Qt::white);
   strip.setPixelColor(5, 5, Qt::black);
-  strip.setPixelColor(8, 8, QColor(255, 255, 0)); // light pixels drop out
+  strip.setPixelColor(8, 8, QColor(255, 255, 0)); // other colours drop out, light ...
+  strip.setPixelColor(10, 2, QColor(0, 0, 128));   // ... and dark alike
   TButtonGlyph glyph;
   glyph.SetColours(TestColours());
   glyph.SetGlyph(strip);
@@ -156,7 +157,20 @@ TEST(GlyphStates, SingleCellGlyphIsEmbossedWhenDisabled) {
   EXPECT_EQ(d.pixelColor(5, 5), TestColours().Shadow);
   EXPECT_EQ(d.pixelColor(6, 6), TestColours().Highlight);
   EXPECT_EQ(qAlpha(d.pixel(8, 8)), 0);
+  EXPECT_EQ(qAlpha(d.pixel(10, 2)), 0);
+  EXPECT_EQ(qAlpha(d.pixel(11, 3)), 0);
   EXPECT_EQ(qAlpha(d.pixel(0, 15)), 0);
+
+  // A two-colour glyph embosses its pixels that are not black.
+  QImage mono(16, 16, QImage::Format_Mono);
+  mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+  mono.fill(0);
+  mono.setPixel(3, 4, 1);
+  glyph.SetGlyph(mono);
+  const QImage m = glyph.StateImage(bsDisabled);
+  EXPECT_EQ(m.pixelColor(3, 4), TestColours().Shadow);
+  EXPECT_EQ(m.pixelColor(4, 5), TestColours().Highlight);
+  EXPECT_EQ(qAlpha(m.pixel(9, 9)), 0);
 }
 
 TEST(GlyphCache, ListsAreSharedBySizeAndFreedWhenUnused) {

@@ -66,9 +66,12 @@ TEST_F(ImageBtnTest, StartsAutoSizedToItsPicture) {
   EXPECT_TRUE(btn.AutoSize());
   EXPECT_EQ(btn.size(), QSize(101, 30));
   EXPECT_TRUE(ShowsNormal());
-  // Passing over it without a button held changes nothing.
+  // Passing over it without a button held changes nothing, but it is reported.
+  std::vector<QPoint> moves;
+  btn.OnMouseMove = [&](QObject*, Qt::KeyboardModifiers, int X, int Y) { moves.emplace_back(X, Y); };
   Move(&btn, {10, 10}, Qt::NoButton);
   EXPECT_TRUE(ShowsNormal());
+  EXPECT_EQ(moves, (std::vector<QPoint>{{10, 10}}));
 }
 
 TEST_F(ImageBtnTest, PressShowsPressedPictureAndClickSeesNormalOneBeforeMouseUp) {
