@@ -51,3 +51,46 @@ TEST_F(HighDpiTest, EditingAndResultViewsShowTheWholePicture) {
   showPage(2);
   expectQuadrants(form->ErgPaintBox, 120, 80);
 }
+
+// The brush outline where the pointer is, also in device pixels: the inverted pixels on the
+// pointer's row and column lie symmetrically around it.
+TEST_F(HighDpiTest, BrushOutlineIsCentredOnThePointer) {
+  make();
+  quadrantPicture(200, 160);
+  showPage(1);
+  form->ResizeView(200, 160);
+  form->PaintView();
+  QWidget* view = form->PaintBox1;
+  const auto grab = [&] { return view->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+  const QImage before = grab();
+  const QPoint pointer(90, 70);
+  QMouseEvent e(QEvent::MouseMove, QPointF(pointer), view->mapToGlobal(QPointF(pointer)), Qt::NoButton, Qt::NoButton,
+                Qt::NoModifier);
+  QApplication::sendEvent(view, &e);
+  ASSERT_TRUE(form->FOutlineShown);
+  const QImage after = grab();
+  ASSERT_EQ(after.size(), before.size());
+  const qreal ratio = after.devicePixelRatio();
+  const int cx = qRound(pointer.x() * ratio), cy = qRound(pointer.y() * ratio);
+  // The first and last changed device pixel along a line through the pointer.
+  const auto changedSpan = [&](bool alongRow) {
+    int first = -1, last = -1;
+    const int n = alongRow ? after.width() : after.height();
+    for (int i = 0; i < n; ++i) {
+      const int x = alongRow ? i : cx, y = alongRow ? cy : i;
+      if (after.pixel(x, y) != before.pixel(x, y)) {
+        if (first < 0) first = i;
+        last = i;
+      }
+    }
+    return std::pair{first, last};
+  };
+  const auto [left, right] = changedSpan(true);
+  const auto [top, bottom] = changedSpan(false);
+  ASSERT_GE(left, 0);
+  ASSERT_GE(top, 0);
+  const int radius = qRound(50 * ratio);
+  EXPECT_NEAR(right - left, 2 * radius, 2 * ratio) << "the outline's width in device pixels";
+  EXPECT_NEAR((left + right + 1) / 2.0, cx, ratio) << "left " << left << ", right " << right;
+  EXPECT_NEAR((top + bottom + 1) / 2.0, cy, ratio) << "top " << top << ", bottom " << bottom;
+}
