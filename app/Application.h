@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: Qt's own dialogs and buttons in German, and an exception that escapes
 // an event handler reported in a message box instead of ending the program.
 #pragma once

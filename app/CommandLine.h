@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line: morphane [-h|--help] [-v|--version] [DATEI|ORDNER].
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The favourite folders and their file, folders.dat: one folder per line, most recent first.
 // Entries are 8-bit strings kept byte for byte; nothing is trimmed, quoted or escaped.
 #pragma once

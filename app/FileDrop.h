@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a picture dropped on the main window from a file manager.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving the deformation as an animated GIF from the result page.
 #include "AnimationDialog.h"
 #include "MainUnit.h"

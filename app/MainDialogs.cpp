@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The information dialog, saving and printing of the result.
 #include "AboutBoxUnit.h"
 #include "MainUnit.h"

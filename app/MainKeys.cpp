@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo of strokes, the keyboard shortcuts and the before/after view of the main window.
 //
 // Keys: Ctrl+O the file list on page "Motiv laden", Ctrl+S save, Ctrl+P print, Ctrl+Q close

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page "Motiv laden" of the main window: the file browser, loading a picture, the preview and
 // the favourite folders.
 #include "MainLoading.h"

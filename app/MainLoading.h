@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picture loading on page "Motiv laden": the arithmetic that fits a loaded picture to the
 // editing view and the preview, and the two replaceable pieces the tests use to force a failed
 // open or a mask that cannot be allocated.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainUnit.h"
 
 #include "ButtonsXP.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -42,6 +44,9 @@ const QString kWebAddress = QStringLiteral("http://www.morphane.example");
 constexpr int kOuterWidth = 638, kOuterHeight = 512;
 constexpr int kWheelNotch = 120; // wheel delta of one notch
 constexpr int kWheelStep = 20;   // pixels a notch scrolls
+// The row of small buttons between "Glätten" (ends at 250) and Panel8 (starts at 430): seven
+// buttons of 24 px fit.
+constexpr int kBottomToolsLeft = 252, kBottomToolsWidth = 176, kBottomToolSize = 24;
 
 TPanel* headerPanel(QWidget* parent, const QString& caption, TRxLabel*& label) {
   TPanel* p = TPanel::Bevelled(parent);
@@ -191,6 +196,13 @@ void TMainForm::buildBottomBar(QWidget* client) {
   SetHint(GlaettenCheck, "Ergebnis mit weichen Übergängen statt kopierter Pixel berechnen");
   connect(GlaettenCheck, &QCheckBox::clicked, this, [this] { GlaettenCheckClick(GlaettenCheck); });
 
+  BottomTools = new QWidget(Panel7);
+  BottomTools->setGeometry(kBottomToolsLeft, 8, kBottomToolsWidth, kBottomToolSize);
+  auto* row = new QHBoxLayout(BottomTools);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(1);
+  row->addStretch(1); // buttons go before it, so the row fills from the left
+
   Panel8 = TPanel::Plain(Panel7);
   Panel8->resize(206, 41);
   Align(Panel8, TAlign::Right);
@@ -198,6 +210,20 @@ void TMainForm::buildBottomBar(QWidget* client) {
   ueberbtn->OnClick = [this](QObject* sender) { ueberbtnClick(sender); };
   endebtn = imageButton(Panel8, 104, ":/art/ende.gif", ":/art/ende2.gif", "Hiermit verlassen Sie das Programm");
   endebtn->OnClick = [this](QObject* sender) { EndeBtnClick(sender); };
+}
+
+QToolButton* TMainForm::AddBottomTool(const QString& glyph, const QString& caption, const QString& keys) {
+  auto* b = new QToolButton(BottomTools);
+  b->setAutoRaise(true);
+  b->setIcon(QIcon(glyph));
+  b->setIconSize(QSize(16, 16));
+  b->setFixedSize(kBottomToolSize, kBottomToolSize);
+  b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  b->setAccessibleName(caption);
+  SetHint(b, keys.isEmpty() ? caption : caption + " (" + keys + ")");
+  auto* row = static_cast<QHBoxLayout*>(BottomTools->layout());
+  row->insertWidget(row->count() - 1, b);
+  return b;
 }
 
 void TMainForm::buildPageOperieren(QWidget* page) {

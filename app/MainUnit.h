@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: three pages (choose a picture, deform it, view the result), the bottom bar
 // and the status bar with the progress indicator. It owns all of the program's state.
 #pragma once
@@ -29,7 +30,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 
-// Page "Motiv laden": the shell controls (app/ShellControls.h).
+// Page "Motiv laden": the shell controls (app/widgets/ShellControls.h).
 class TJamShellTree;
 class TJamShellList;
 class TJamShellLink;
@@ -111,6 +112,11 @@ public:
   comp::TSpeedItem* RueckgaengigBtn = nullptr; // undo and redo, in one row below the settings
   comp::TSpeedItem* WiederholenBtn = nullptr;
   QCheckBox* GlaettenCheck = nullptr; // smooth rendering, in the bottom bar
+  // The bottom bar's free middle, between "Glätten" and "Info": one compact row of small icon
+  // buttons for what came after the designed window (each with a tool tip naming its key).
+  QWidget* BottomTools = nullptr;
+  // A new icon button at the row's end; `keys` is the key's name as the tool tip shows it.
+  QToolButton* AddBottomTool(const QString& glyph, const QString& caption, const QString& keys);
   comp::TScrollBox* ScrollBox1 = nullptr;
   comp::TPaintBox* PaintBox1 = nullptr;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output choices the program remembers between runs: the smooth rendering and the
 // animation dialog's values, in the program's settings.
 #pragma once

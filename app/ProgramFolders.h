@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program keeps its own files and where its dialogs start.
 //
 // A portable copy (a program folder the user may write to, not laid out as an installed

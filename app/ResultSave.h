@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving the result picture: the file type follows the name's extension; a name without one
 // is saved as a BMP.
 #pragma once

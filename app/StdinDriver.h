@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the main window from commands on standard input, for the pictures of the user's guide
 // (scripts/screenshots.sh). Only active when the program starts with MORPHANE_DRIVER=stdin.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Places a top-level window centred on its screen when it is shown. A window manager reports the
 // frame it puts around the window only after the window is mapped, sometimes well after; the
 // placement is made again whenever the frame becomes known or changes, so that the frame

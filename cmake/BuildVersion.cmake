@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes morphane_version.h with the build's version: the project version and, in a git
 # checkout, the commit it was built from ("2.0 (3d005ab4c1)", "-dirty" with local changes).
 # Run at every build (cmake -P) so the commit is never stale; the header is rewritten only when

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package, made from a release build with `cpack -G DEB` in the build folder
 # (or `cmake --build --preset release --target package`). It holds what `cmake --install`
 # installs: the program, the replay tool, the two private libraries under lib/morphane/ (found

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bitmap push button that draws its face with the desktop's style (or the classic 3-D face),
 // its predefined kinds, and the glyph machinery behind it: a glyph strip of one to four cells is
 // cut into state images (up, disabled, down, exclusive) that live in image lists shared by all

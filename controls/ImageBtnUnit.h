@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A button made of two pictures: the normal picture, and a pressed picture shown while a mouse
 // button is held on the control with the pointer inside it. No hover effect.
 #pragma once

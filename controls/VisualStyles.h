@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's visual styles for the bitmap buttons: a reference-counted loader and the
 // question whether themed drawing is on. On this desktop the themed face comes from the
 // application's Qt style; the classic face can be forced (MORPHANE_CLASSIC_BUTTONS=1 in the

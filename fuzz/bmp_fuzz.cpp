@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the BMP decoder on its own.
 #include "fuzz_check.h"
 

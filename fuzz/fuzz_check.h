@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every fuzz target checks after decoding one input with the production limits: a
 // success is a whole, readable image within the size limit; a refusal leaves no image and a
 // non-empty message; either way no palette handle outlives the record.

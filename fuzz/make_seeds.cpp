@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seed corpora of the fuzz targets: small valid files of every depth and variant
 // each decoder accepts, made with the same helpers and libraries as the imaging tests.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the library's in-memory open, from the choice of decoder by signature on.
 #include "fuzz_check.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays fuzz inputs without libFuzzer: every file named on the command line, and every file
 // in every folder named there (sorted, so that runs are repeatable), goes once through the
 // target. A crash or sanitizer report fails the run; so does an empty corpus.

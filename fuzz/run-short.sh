@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Short fuzzing run for CI: builds the fuzz preset and fuzzes every target for a few seconds
 # (default 10) on a scratch copy of its committed corpus. Fails on the first sanitizer report,
 # crash, leak or timeout; the input that caused it is left in build/fuzz/artifacts/.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scaling a 24-bit picture down with an area filter: every target pixel is the mean of the
 // source area it covers, partly covered source pixels weighted by the part they contribute.
 #pragma once

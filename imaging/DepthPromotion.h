@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Promotion of a picture to a higher colour depth (1, 4 or 8 bits to 8 or 24; 1 to 4).
 #pragma once
 

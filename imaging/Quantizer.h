@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reduction of a true-colour frame to a palette of at most 256 colours for the animated GIF:
 // the palette by median cut over a colour histogram, refined by a few rounds of k-means, the
 // pixels then mapped with Floyd-Steinberg error diffusion in serpentine order.

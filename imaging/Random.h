@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small pseudo-random source in the manner of the classic runtime: a 32-bit linear
 // congruential generator, seeded from the clock by Randomize.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing a rectangle of a picture scaled into a rectangle of a device context. Every picture
 // on screen, and every printed one, goes through StretchDrawDib.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's binding to the imaging library: the image record and the small accessors that
 // read a record's size and depth.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Message boxes, the shell's "open" and the help system, each behind a replaceable handler:
 // the toolkit layer installs real dialogs at start-up, tests install handlers that answer at once.
 #include "platform/win.h"

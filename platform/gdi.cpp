@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device-context state and the free drawing calls, which forward to the context.
 #include "platform/gdi.h"
 

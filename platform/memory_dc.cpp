@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory device context: pixels in a buffer of its own or in the bitmap selected into it.
 // It counts the calls made on it and can play other devices (a printer, a palette screen, a
 // device that refuses some calls), so that drawing code can be checked pixel by pixel.

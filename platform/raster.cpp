@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading packed DIBs and drawing into 32-bit pixel blocks: the work of every device that keeps
 // its pixels in memory. Scaling takes the nearest source pixel by integer division, the way the
 // colour-on-colour stretch mode drops or repeats whole rows and columns.

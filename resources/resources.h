@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's artwork, compiled in as Qt resources (":/art/...", ":/kinds/...").
 #pragma once
 

@@ -1,8 +1,9 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds the release preset and starts the program.
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh --test
 cmake --preset release
 cmake --build --preset release
 exec ./build/release/app/morphane "$@"

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the pictures of the user's guide (docs/images/) with the program itself:
 #   - the test portrait, drawn by resources/generator/portrait.cpp;
 #   - the tools' before/after pictures, from the stroke scripts in docs/replay/ (morphane-replay);
@@ -18,7 +19,7 @@ root=$PWD
 
 if [ "${1:-}" != "--inside" ]; then
   if [ ! -f build/release/CMakeCache.txt ]; then
-    ./scripts/install-deps.sh
+    ./scripts/install-deps.sh --test
     cmake --preset release
   fi
   cmake --build --preset release --target morphane morphane-replay morphane_portrait

@@ -1,9 +1,10 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the asan preset (AddressSanitizer, UndefinedBehaviorSanitizer, LeakSanitizer) and runs
 # every test under it.
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh
+./scripts/install-deps.sh --test
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan -j2

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows bitmap files: reading (1, 4, 8, 16, 24, 32 bits; RLE4, RLE8, bit fields with or
 // without alpha, composed over white; core and info headers; bottom-up and top-down) and writing (1, 4, 8, 24 bits, uncompressed).
 //

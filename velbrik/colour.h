@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Embedded colour profiles (ICC) converted to sRGB with LittleCMS 2, perceptual intent.
 // A picture without a profile is taken as sRGB and is not touched; a profile that cannot be
 // read, or does not describe the pixels' colour space, is ignored.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Internal interface of the imaging library: the record helpers every decoder and encoder uses,
 // and one decode and one encode function per file format.
 #pragma once

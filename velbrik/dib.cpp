@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Creation, release and pixel access of DIB records.
 //
 // A created image is one heap block: the 40-byte header, the colour table (2^bitCount entries

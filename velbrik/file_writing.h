@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every writer of a file in place of another needs: the German reason for a failed
 // write, the permissions the new file gets and making a rename durable.
 #pragma once

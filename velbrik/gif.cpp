@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GIF reading through giflib: the first frame of the file, as an 8-bit palette image of the
 // logical screen's size. Outside the frame's rectangle the picture shows the screen's background
 // colour; a transparent colour of the frame is shown as white.

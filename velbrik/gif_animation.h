@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing an animated GIF frame by frame: every frame with a colour table of its own and its
 // delay, shown in a loop without end. The file is written to a temporary file beside the target
 // and renamed over it only when the last frame is in, as every saved picture is.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Halftoned copies for palette screens: any 1-, 4-, 8- or 24-bit image becomes an 8-bit image
 // on the fixed 256-colour palette (6 x 6 x 6 cube and 40 greys), dithered with an ordered 8 x 8
 // Bayer matrix. Pure greys are dithered between the palette's 46 grey levels, other colours

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JPEG reading and writing through libjpeg-turbo. Pictures are written upright as their EXIF
 // orientation says, and converted to sRGB when they carry a colour profile.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a JPEG file says about showing its picture, read from the segments before the first
 // scan: the EXIF orientation (APP1) and the embedded colour profile (APP2, possibly in chunks).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening picture files: mapping the file (bounded), choosing the decoder by the file's
 // signature, and the filter string of the readable types.
 #include "decoder.h"

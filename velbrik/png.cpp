@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PNG reading and writing through libpng.
 //
 // libpng reports errors by longjmp. Every function that calls setjmp here has only trivially

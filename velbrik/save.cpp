@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving an image: the format follows the file name's extension. The picture is written to a
 // temporary file in the target's folder, flushed to the disk and renamed over the target, so a
 // failed save never damages an existing file and leaves nothing behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TIFF reading and writing through libtiff, on memory (reading) or an open FILE (writing).
 //
 // Only the first directory (page) is read. Palette, grey and bilevel pages of 1, 2, 4 or 8 bits

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures stored turned or mirrored (the eight orientations of EXIF and TIFF) written upright
 // into a record, row by row as a decoder delivers them.
 #pragma once

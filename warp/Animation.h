@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The deformation as an animated GIF: frames from the source (no displacement) to the smooth
 // result (the whole displacement), each rendered smoothly with the mask's displacement scaled
 // by its place in the row, scaled down with an area filter and given a palette of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number rules of the warp engine: every floating-point expression is evaluated in extended
 // precision (64-bit significand, each operation rounded to nearest even), conversions to integers
 // truncate towards zero, and "round" means nearest with halves to the even neighbour. Results at

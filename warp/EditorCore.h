@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editing engine of the main window without any GUI toolkit: the two pictures, the mask,
 // the tools' square-root tables, the zoom ratio and the stroke state, with the operations on
 // them. The main window derives from this class and implements the hooks below, turning its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The source-coordinate mask and rendering of the result picture through it.
 //
 // The mask holds one entry per result pixel, in the memory order of a 24-bit DIB: the entry of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tools' fixed mixes of a coordinate v with its home: trunc(v * P + home * Q) in extended
 // precision, P = Num / Den and Q = 1 - P given as the extended constants nearest to them
 // (0.9 and 0.1, 0.8 and 0.2, 0.95 and 0.05), computed without the floating-point unit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where grow and shrink sample: for an entry at offset a from the centre (column or row) and
 // whole-pixel distance u, the sampling coordinate is round((a * w(u)) + centre), computed in
 // extended precision, w(u) the tool's weight (a double).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The smooth rendering of the mask: the same mask as the exact renderer (Mask.h) reads, turned
 // into a sub-pixel position per result pixel and sampled from the source bilinearly.
 //

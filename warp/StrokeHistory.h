@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo of whole strokes. While a stroke runs, the history keeps a copy of every tile of
 // the mask a step is about to touch; when the stroke ends, only the entries that really changed
 // are kept, with their values before and after, compactly coded. Undo writes the before values

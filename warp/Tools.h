@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The five deformation tools: one step changes the mask inside a circle around a picture point.
 //
 // Two ways to run a step give byte-identical masks and progress reports:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Row sharing: the one place where the program spreads work over several threads.
 //
 // ForEachRowBand cuts a range of rows into bands and hands them out on demand, from a shared

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editing engine driven by a script instead of a window: the tool bar is a plain record, the
 // view exists only as a size, and every step that a window would run is timed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stroke script of morphane-replay: one command per line, tokens separated by spaces or tabs,
 // blank lines and lines starting with '#' skipped, CR LF accepted.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--timing] [--full]
 //                 [--animate FILE.gif [--frames N] [--size S]]
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A device context that paints through a QPainter: on a widget inside its paint event, on a
 // QImage or on a QPrinter.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Installs the Qt implementations of the platform layer's services.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws every picture of the program and writes it into the resources folder given on the
 // command line:  morphane_artgen <resources folder>
 // Run by hand after a change here; the pictures it writes are committed.

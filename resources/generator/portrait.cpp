@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the test portrait of the user's guide and the screenshots:  morphane_portrait OUTPUT.png
 // A made-up face, drawn from shapes only, so the project owns every pixel of it. The drawing
 // uses no text and no system resources, so the same build writes the same bytes every time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File writers of the artwork generator: GIF through giflib (median-cut palette, one
 // transparent index), 4-bit BMP (16-colour palette, rows bottom-up) written by hand.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the window tests: the program's own application object, offscreen by default.
 #include "Application.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: Qt's dialogs in German, exceptions from event handlers reported, a
 // start whose pictures could not be created.
 #include "window_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line's own options: help and version win over everything else on the line, and
 // the texts are German also where Qt's translations are missing.
 #include "CommandLine.h"

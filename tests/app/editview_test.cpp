@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editing view driven by mouse events: strokes, the repeat timer, the brush outline, zoom.
 #include "window_fixture.h"
 

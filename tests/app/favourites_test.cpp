@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The favourites file: line splitting, byte-exact matching and the rewrite that keeps the old
 // file when writing fails.
 #include "Favourites.h"

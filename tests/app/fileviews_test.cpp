@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file views over folders that freeze a program that reads files to pick icons: pipes,
 // devices, /proc, an unreadable folder and a folder of 100,000 files. The event loop has to keep
 // running; a watchdog ends the test program when it stops for long.

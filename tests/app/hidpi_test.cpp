@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The views at the screen's scale (also run with QT_SCALE_FACTOR=2): the whole picture shows,
 // each quadrant where it belongs.
 #include "window_fixture.h"

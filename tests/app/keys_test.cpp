@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo in the window, its keys, the before/after view and the focus of every tab stop.
 #include "window_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page "Motiv laden": choosing and loading pictures, the fields, zoom and radius after loading,
 // the preview, the failure messages and the favourite folders.
 #include "window_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's start-up state, the close confirmation, the bottom bar and the wheel.
 #include "window_fixture.h"
 

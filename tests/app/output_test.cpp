@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The smooth rendering's box on the tool bar and the animation button on the result page.
 #include "AnimationDialog.h"
 #include "window_fixture.h"

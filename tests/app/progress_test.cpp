@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress indicator in panel 1 of the status bar.
 #include "window_fixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result page: the result drawn 1:1, panning by dragging, the wheel.
 #include "window_fixture.h"
 

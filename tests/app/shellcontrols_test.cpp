@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file browser's controls: the file-type box, the filtered list, the tree and their link.
 #include "ShellControls.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A main window for tests: its program file in a fresh temporary folder, message boxes and the
 // shell's "open" answered without a person, every request recorded.
 #pragma once

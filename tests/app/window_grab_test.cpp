@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The views as the window draws them: a child widget is painted into the window's backing store
 // at its offset, which a grab of the widget alone never shows.
 #include "window_fixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Repaint cost of the row paths of StretchDrawDib: fitted previews, 1:1 views, and a window-sized
 // clip of a big picture at zoom 1 and zoom 10.
 #include "StretchDraw.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo of a stroke on a 12-megapixel picture at radius 50 and 300 (writing the mask
 // entries back and rendering them; the view's repaint is not part of it), beside one step of
 // the same radius and a whole stroke (press, four moves, release) with and without recording,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a measurement shares the machine, set for the duration of one benchmark:
 //   threads1      MORPHANE_THREADS=1, the calling thread alone (the yardstick of the others);
 //   quiet         as many threads as the processors allow;

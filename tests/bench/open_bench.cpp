@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From file to editable picture: a 12-megapixel JPEG (4000 x 3000, quality 90, written once into
 // the temporary folder) opened the way the window opens a picture (the imaging library's OpenDib,
 // then promotion, identity mask and first render), beside what it costs to decode the same file

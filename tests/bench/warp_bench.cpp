@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Step times of the warp engine: one stroke step (tool, render and the repaint of a 1000 x 700
 // window onto the view at zoom 1: the whole window after a whole-picture step, the brush's
 // rectangle after a brush-square step) the whole-picture way and the brush-square way, per tool,

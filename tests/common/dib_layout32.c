@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* Compiled for a 32-bit target only (-m32 -fsyntax-only): the image record keeps the exact layout
  * shared with callers of the imaging library there. */
 #include "velbrik.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A home folder of the test process's own, with the settings, data and cache folders inside it,
 // for as long as the object lives. CTest runs test processes side by side; without this they
 // would read and write each other's settings (a remembered folder of one test becoming another

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A photo-like 24-bit test picture from a fixed seed: a textured, noisy disc (a face) with a hard
 // edge on a softly shaded, smooth background. As in a photo, neighbouring pixels are exactly
 // equal mainly on the smooth background, and a palette of 256 colours cannot hold it without

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the GoogleTest programs that need a QApplication (offscreen by default).
 #include "own_home.h"
 

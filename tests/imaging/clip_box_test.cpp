@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The row paths skip what lies outside the device's clip box; what they draw inside it must be
 // exactly what an unclipped drawing puts there.
 #include "StretchDraw.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures and device contexts for the drawing and promotion tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The palette of an animation frame: close to the true colours of a photo, exact where the
 // picture has few colours, never more colours than asked for.
 #include "AreaScale.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # package_test.sh CPACK BUILD_DIR: makes the .deb of the build, unpacks it with dpkg-deb -x and
 # runs the unpacked programs: the replay tool on a picture, and the window program opening a
 # picture named on its command line, which must keep the picture's folder as a favourite in the

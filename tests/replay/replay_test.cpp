@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // morphane-replay run as a user runs it: pictures and scripts made here, outputs checked for
 // the properties every stroke must keep.
 #include "Velbrik.h"

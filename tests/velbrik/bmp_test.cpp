@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading Windows bitmap files of every supported variant, and refusing broken ones.
 #include "decoder.h"
 #include "file_support.h"

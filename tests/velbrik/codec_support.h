@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test pictures made in memory with the same libraries the decoders use, and small helpers to
 // decode and inspect them.
 #pragma once

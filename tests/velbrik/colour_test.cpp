@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Embedded colour profiles: pictures are converted to sRGB; without a profile, or with one
 // that cannot be read, the file's values are kept as they are.
 #include "codec_support.h"

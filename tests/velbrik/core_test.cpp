@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Blank images, release, and pixel access.
 #include "decoder.h"
 #include "file_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Error texts of failed saves and opens: each names the file once and gives the real reason in
 // German; a path too long for the record is shortened in its middle, never the reason.
 #include "decoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the imaging library's tests: a temporary folder, file bytes, a hand-built BMP
 // writer for every header variant, a window that records progress messages, and pixel colours.
 #pragma once

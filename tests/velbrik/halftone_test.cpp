@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Halftoned copies on the fixed 256-colour palette.
 #include "decoder.h"
 #include "file_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens and releases pictures of every format, good and broken, many times over, and checks that
 // neither heap memory nor palette handles pile up.
 #include "codec_support.h"

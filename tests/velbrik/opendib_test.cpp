@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening files: reading them, choosing the format, the messages for what cannot be opened,
 // and the filter string of the readable types.
 #include "codec_support.h"

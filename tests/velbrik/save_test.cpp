@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving: the format by extension, round trips through OpenDib, and failures that leave the
 // existing file and the folder as they were.
 #include "decoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures stored turned or mirrored open upright: EXIF orientation of JPEG files and the
 // orientation tag of TIFF files, through every way each decoder delivers its rows.
 #include "codec_support.h"

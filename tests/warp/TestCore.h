@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A headless host of the editing engine for the tests: answers the hooks from plain fields and
 // records what the engine asked of it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The animated GIF of a deformation, read back with giflib: frame count and order, the endless
 // loop, the delays, the first frame the photo and the last of the way the smooth result.
 #include "Animation.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversions every step relies on, against the language's own conversion of extended values.
 #include "Arith.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The brush-square step must give exactly what the whole-picture step gives: the same mask, the
 // same result bytes and the same progress reports, after every event of random strokes.
 #include "TestCore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo of whole strokes through the editing engine, and the history's memory rules.
 #include "TestCore.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The identity mask and rendering of the result through the mask.
 #include "TestCore.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The integer shortcuts of the fast step against the extended-precision expressions they stand
 // for: the fixed mixes and the table of sampling offsets.
 #include "Mix.h"

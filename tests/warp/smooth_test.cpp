@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The smooth rendering: exact where the mask is the identity or a whole shift, the same bytes
 // whether a step renders only its square or the whole picture, and no repeated-pixel blocks
 // where a grow magnifies.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editing view's logic: mapping through the zoom, the zoom ratio, the brush outline and the
 // stroke state machine.
 #include "TestCore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The deformation tools' arithmetic, with the values a user's strokes depend on to the pixel.
 #include "TestCore.h"
 

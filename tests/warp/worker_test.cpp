@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Row sharing: every row exactly once, errors back to the caller, helpers asleep when idle, and
 // no helper where the caller may use one processor only.
 #include "Worker.h"

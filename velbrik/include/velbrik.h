@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The imaging library: creates, opens, halftones, saves and releases device-independent
  * bitmaps (DIBs) described by one fixed-size record, TDib.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device contexts and the drawing calls the program's drawing code makes, with the names and
 // values of the window system it was designed around. A device context (HDC) is a pointer to a
 // TDeviceContext; the free functions forward to it. Two kinds exist: the memory device context

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GDI objects and logical palettes of the platform layer.
 #pragma once
 

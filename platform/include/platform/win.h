@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small platform layer: the handful of window-system services the program was designed
 // around (window messages, modal message boxes with their flag values, palettes, opening a web
 // address, the help system), with the same names and values, implemented for this desktop.

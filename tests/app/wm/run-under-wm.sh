@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test program on a fresh X server (Xvfb) with a window manager (openbox). A missing
 # server or window manager fails the test: the window-manager checks must not pass unseen.
 set -u

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window and its dialogs under a window manager (run by run-under-wm.sh): outer size with
 // the frame, centred on the screen, titles exactly as given, Qt's buttons in German.
 #include "window_fixture.h"

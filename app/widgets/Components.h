@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Qt stand-ins for the form library the main window is laid out with: controls that align
 // themselves to an edge of their parent (top, bottom, left, right, the rest), bevelled panels,
 // paint boxes with a paint hook, spin edits holding an extended-precision value, a status bar

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The print dialog: a preview of the page, the print size (whole printable area or a
 // percentage of it), keeping the picture's proportions, centring, the printer set-up, and the
 // printing itself.

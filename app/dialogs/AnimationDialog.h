@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog "Animation speichern": how many frames, how long, whether the animation runs back
 // to the photo, and how big its frames are.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The information dialog: picture, product and maker information with the current year, a
 // button to the maker's web page and an OK button. Created anew for each showing.
 #pragma once

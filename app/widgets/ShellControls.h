@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file browser of page "Motiv laden": a folder tree rooted at the computer's top level, a
 // details list of one folder's files and folders, the link that keeps both on the same folder,
 // and the file-type box whose masks narrow the list. All built on Qt's file-system model.
