@@ -87,7 +87,12 @@ QString CommandLineHelp() {
 }
 
 QString VersionText() {
-  return QStringLiteral("Morphane 2.0\nVersion " MORPHANE_BUILD_VERSION ", Qt %1\n").arg(QString::fromLatin1(qVersion()));
+  return QStringLiteral("Morphane 2.0\nVersion " MORPHANE_BUILD_VERSION ", Qt %1\n"
+                        "Copyright (C) 2026 die Entwickler von Morphane\n"
+                        "Lizenz GPLv3+: GNU GPL Version 3 oder neuer <https://gnu.org/licenses/gpl.html>.\n"
+                        "Dies ist freie Software: Sie dürfen sie ändern und weitergeben.\n"
+                        "Es gibt KEINE GARANTIE, soweit gesetzlich zulässig.\n")
+      .arg(QString::fromLatin1(qVersion()));
 }
 
 void InstallCommandLineTranslator() {

@@ -1,9 +1,10 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs what is missing, builds the release preset and starts the program.
+# Installs what building and running the program needs (no test tools), builds the program of
+# the release preset and starts it. Arguments go to the program (a picture or a folder).
 set -eu
 cd "$(dirname "$0")/.."
-./scripts/install-deps.sh --test
+./scripts/install-deps.sh
 cmake --preset release
-cmake --build --preset release
+cmake --build --preset release --target morphane
 exec ./build/release/app/morphane "$@"

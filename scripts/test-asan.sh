@@ -5,6 +5,6 @@
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh --test
-cmake --preset asan
+cmake --preset asan -DMORPHANE_BUILD_TESTS=ON
 cmake --build --preset asan
 ctest --preset asan -j2

@@ -4,6 +4,6 @@
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh --test
-cmake --preset release
+cmake --preset release -DMORPHANE_BUILD_TESTS=ON
 cmake --build --preset release
 ctest --preset release -j2

@@ -154,7 +154,11 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (s == "--version") {
-      std::cout << "morphane-replay (Morphane 2.0) " << MORPHANE_BUILD_VERSION << "\n";
+      std::cout << "morphane-replay (Morphane 2.0) " << MORPHANE_BUILD_VERSION << "\n"
+                << "Copyright (C) 2026 the Morphane developers\n"
+                << "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+                << "This is free software: you are free to change and redistribute it.\n"
+                << "There is NO WARRANTY, to the extent permitted by law.\n";
       return 0;
     }
   }
