@@ -27,7 +27,9 @@ std::string WithSlash(std::string folder) {
 bool IsInstalledCopy(const std::string& programDir) {
   const QDir bin(Wide(programDir));
   if (bin.dirName() != QLatin1String("bin")) return false;
-  return QFileInfo::exists(bin.filePath(QStringLiteral("../share/applications/morphane.desktop")));
+  // The entry is named after the AppStream id; copies installed before that named it morphane.desktop.
+  return QFileInfo::exists(bin.filePath(QStringLiteral("../share/applications/io.github.morphane.Morphane.desktop"))) ||
+         QFileInfo::exists(bin.filePath(QStringLiteral("../share/applications/morphane.desktop")));
 }
 
 std::string FavouritesFolder(const std::string& programDir) {

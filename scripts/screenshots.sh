@@ -22,7 +22,8 @@ if [ "${1:-}" != "--inside" ]; then
     ./scripts/install-deps.sh --test
     cmake --preset release
   fi
-  cmake --build --preset release --target morphane morphane-replay morphane_portrait
+  # What the installation copies, and the portrait's generator; not the tests.
+  cmake --build --preset release --target morphane_installed_files morphane_portrait
   work=$(mktemp -d "${TMPDIR:-/tmp}/morphane-shots.XXXXXX")
   trap 'rm -rf "$work"' EXIT
   cmake --install build/release --prefix "$work/usr-local" >/dev/null

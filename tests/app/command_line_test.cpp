@@ -22,4 +22,5 @@ TEST(CommandLineOptions, TextsAreGerman) {
   EXPECT_TRUE(help.contains("\nOptionen:\n") && help.contains("\nArgumente:\n") && help.contains("DATEI|ORDNER"));
   EXPECT_TRUE(ParseCommandLine({"morphane", "--gibtsnicht"}).Error.startsWith("Unbekannte Option"));
   EXPECT_TRUE(VersionText().startsWith("Morphane 2.0\nVersion 2.0"));
+  EXPECT_TRUE(VersionText().contains("\nLizenz GPLv3+: GNU GPL Version 3 oder neuer <https://gnu.org/licenses/gpl.html>.\n"));
 }

@@ -23,16 +23,21 @@ fail() {
   { cat "$work/cpack.log" >&2; fail "cpack"; }
 deb=$(ls "$work"/out/*.deb)
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "no generated dependencies: $(dpkg-deb -f "$deb" Depends)"
+# The long description (at least three lines after the summary) and the face model recommended.
+[ "$(dpkg-deb -f "$deb" Description | wc -l)" -ge 4 ] || fail "no long description"
+[ "$(dpkg-deb -f "$deb" Recommends)" = "libdlib-data" ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 for f in usr/bin/morphane usr/bin/morphane-replay usr/lib/morphane/libvelbrik.so \
-         usr/lib/morphane/libmorphane-platform.so usr/share/applications/morphane.desktop \
+         usr/lib/morphane/libmorphane-platform.so usr/share/applications/io.github.morphane.Morphane.desktop \
+         usr/share/metainfo/io.github.morphane.Morphane.metainfo.xml usr/share/doc/morphane/copyright \
+         usr/share/doc/morphane/changelog.gz \
          usr/share/icons/hicolor/64x64/apps/morphane.png usr/share/icons/hicolor/256x256/apps/morphane.png; do
   [ -e "$root/$f" ] || fail "missing $f"
 done
 if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$root/usr/share/applications/morphane.desktop" || fail "desktop entry"
+  desktop-file-validate "$root/usr/share/applications/io.github.morphane.Morphane.desktop" || fail "desktop entry"
 fi
 
 # A 2 x 2 BMP, 24 bits per pixel (rows of 8 bytes with padding).
