@@ -141,6 +141,7 @@ bool DecodeHeif(const uint8_t* data, size_t size, TDib& out, Progress& progress,
   std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
   if (!options) return fail(out, error, std::string("Nicht genug Speicher, um die ") + format + "-Datei zu lesen.");
   options->ignore_transformations = 0; // rotation, mirroring and cropping applied by libheif
+  options->strict_decoding = 1;        // a damaged stream is an error, not a grey picture
   std::pair<Progress*, int> steps{&progress, 0};
   options->start_progress = onStart;
   options->on_progress = onProgress;
