@@ -21,12 +21,14 @@
 namespace velbrik {
 namespace {
 
-// All libjxl may allocate for one file, beyond the output buffer this file gives it: a little
-// more than its working copy of the largest picture in 32-bit floats, three channels.
-constexpr uint64_t kJxlMemory = kMaxSourcePixels * 3 * 4 + (256ull << 20);
+// All libjxl may allocate for one file, beyond the output buffer this file gives it (its
+// working copy of a picture takes 4 bytes per sample): enough for 130 megapixels with alpha,
+// and for larger pictures coded in groups.
+constexpr uint64_t kJxlMemory = 2ull << 30;
 
 struct Budget {
   std::atomic<uint64_t> used{0};
+  std::atomic<bool> refused{false};
 };
 
 struct BlockHeader {
@@ -38,6 +40,7 @@ void* countedAlloc(void* opaque, size_t size) {
   auto* budget = static_cast<Budget*>(opaque);
   if (budget->used.fetch_add(size) + size > kJxlMemory) {
     budget->used.fetch_sub(size);
+    budget->refused = true;
     return nullptr;
   }
   auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
@@ -103,6 +106,9 @@ bool DecodeJxl(const uint8_t* data, size_t size, TDib& out, Progress& progress, 
   progress.report(5);
   for (;;) {
     const JxlDecoderStatus status = JxlDecoderProcessInput(dec);
+    if (status == JXL_DEC_ERROR && budget.refused)
+      return fail(out, error, "Die JPEG-XL-Datei braucht zum Lesen mehr als " + std::to_string(kJxlMemory >> 30) +
+                                  " GB Arbeitsspeicher und wird deshalb nicht geöffnet.");
     if (status == JXL_DEC_ERROR) return fail(out, error, "Die JPEG-XL-Datei ist beschädigt.");
     if (status == JXL_DEC_NEED_MORE_INPUT) return fail(out, error, "Die JPEG-XL-Datei ist unvollständig.");
     if (status == JXL_DEC_SUCCESS) return fail(out, error, "Die JPEG-XL-Datei enthält kein Bild.");
@@ -117,7 +123,8 @@ bool DecodeJxl(const uint8_t* data, size_t size, TDib& out, Progress& progress, 
       height = int32_t(h);
       const bool grey = info.num_color_channels == 1;
       format.num_channels = (grey ? 1 : 3) + (info.alpha_bits > 0 ? 1 : 0);
-      format.data_type = info.bits_per_sample > 8 ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8;
+      // Deep samples in 16 bits, unless the picture is to be reduced anyway: libjxl rounds.
+      format.data_type = info.bits_per_sample > 8 && uint64_t(w) * uint64_t(h) <= kMaxPixels ? JXL_TYPE_UINT16 : JXL_TYPE_UINT8;
       JxlResizableParallelRunnerSetThreads(runner.get(), JxlResizableParallelRunnerSuggestThreads(info.xsize, info.ysize));
     } else if (status == JXL_DEC_COLOR_ENCODING) {
       JxlColorEncoding encoding{};
