@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace velbrik {
@@ -105,11 +106,20 @@ void openColour(const heif_image_handle* handle, ColourProfile& profile) {
   if (ownPrimaries || curved) profile.openRgb(space);
 }
 
+// libheif's progress (tiles decoded), reported only from the thread that opens the file: the
+// window's messages belong to it, and libheif may decode tiles on threads of its own.
+struct HeifSteps {
+  Progress* progress;
+  int total;
+  std::thread::id opener;
+};
+
 void onProgress(heif_progress_step, int done, void* user) {
-  auto* p = static_cast<std::pair<Progress*, int>*>(user);
-  if (p->second > 0) p->first->report(10 + 50 * done / p->second);
+  auto* steps = static_cast<HeifSteps*>(user);
+  if (steps->total > 0 && std::this_thread::get_id() == steps->opener)
+    steps->progress->report(10 + 50 * done / steps->total);
 }
-void onStart(heif_progress_step, int total, void* user) { static_cast<std::pair<Progress*, int>*>(user)->second = total; }
+void onStart(heif_progress_step, int total, void* user) { static_cast<HeifSteps*>(user)->total = total; }
 
 } // namespace
 
@@ -142,7 +152,7 @@ bool DecodeHeif(const uint8_t* data, size_t size, TDib& out, Progress& progress,
   if (!options) return fail(out, error, std::string("Nicht genug Speicher, um die ") + format + "-Datei zu lesen.");
   options->ignore_transformations = 0; // rotation, mirroring and cropping applied by libheif
   options->strict_decoding = 1;        // a damaged stream is an error, not a grey picture
-  std::pair<Progress*, int> steps{&progress, 0};
+  HeifSteps steps{&progress, 0, std::this_thread::get_id()};
   options->start_progress = onStart;
   options->on_progress = onProgress;
   options->progress_user_data = &steps;
