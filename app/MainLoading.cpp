@@ -377,8 +377,11 @@ void TMainForm::openfilenow(const std::string& FileName) {
   if (refused.empty()) {
     loading::CallOpenDib(&record, FileName.c_str(), 0, static_cast<platform::HWND>(this));
     if (record.Bits != nullptr) {
+      int32_t fullWidth = 0, fullHeight = 0;
+      const bool reduced = DibOpenedReduced(&record, &fullWidth, &fullHeight) != 0;
       FPicturePath = FileName;
       PictureLoaded(record);
+      if (reduced && PictureWidth() != fullWidth) ReportReduced(fullWidth, fullHeight);
       return;
     }
   }
@@ -392,6 +395,18 @@ void TMainForm::openfilenow(const std::string& FileName) {
   else
     platform::MessageBox(this, "Die Datei " + Quoted(FileName) + " konnte nicht geladen werden.\n" + message, "Fehler",
                          platform::MB_OK);
+}
+
+// A picture above the imaging library's pixel limit was opened reduced: the user is told both
+// sizes, so that nobody takes the edited picture for one of full size.
+void TMainForm::ReportReduced(int32_t fullWidth, int32_t fullHeight) {
+  const auto megapixels = [](int64_t w, int64_t h) { return std::to_string((w * h + 500000) / 1000000); };
+  platform::MessageBox(this,
+                       "Das Bild hat " + std::to_string(fullWidth) + " x " + std::to_string(fullHeight) + " Pixel (" +
+                           megapixels(fullWidth, fullHeight) + " Megapixel). Bearbeitet werden Bilder bis " +
+                           std::to_string(MORPHANE_MAX_PIXELS / 1000000) + " Megapixel; es wurde deshalb verkleinert auf " +
+                           std::to_string(PictureWidth()) + " x " + std::to_string(PictureHeight()) + " Pixel geöffnet.",
+                       "Bild verkleinert", platform::MB_OK | platform::MB_ICONINFORMATION);
 }
 
 // The mask for the current picture, within the limit and without throwing. False (FMask null)

@@ -171,6 +171,7 @@ public:
   void JamShellList1KeyPress(QObject* Sender, char& Key);
   void FilterComboBox1Change(QObject* Sender);
   void openfilenow(const std::string& FileName);
+  void ReportReduced(int32_t fullWidth, int32_t fullHeight); // picture opened reduced: say so
   void PictureLoaded(TDib& Record);
   void DibPrevPaintPaint(QObject* Sender);
   void AddToPrefFolders(const std::string& Folder);

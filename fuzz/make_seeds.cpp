@@ -4,10 +4,11 @@
 //
 //   fuzz_make_seeds <corpus folder>
 //
-// writes <corpus folder>/<target>/<name> for bmp, png, jpeg, gif and tiff, and every file once
+// writes <corpus folder>/<target>/<name> for bmp, png, jpeg, gif, tiff, heif, webp and jxl, and every file once
 // more into <corpus folder>/opendib. Files already there (inputs that once crashed) are kept.
 #include "codec_support.h"
 #include "file_support.h"
+#include "photo_support.h"
 
 #include <gif_lib.h>
 #include <png.h>
@@ -375,6 +376,25 @@ void tiffSeeds() {
   }
 }
 
+// ---- HEIF, AVIF, WebP, JPEG XL: turned, with alpha, 10 bits, animated, with a profile ----
+
+void photoSeeds() {
+  using codec_test::Gradient;
+  const auto alpha = Gradient(9, 6, 4, 8), deep = Gradient(9, 6, 3, 10), plain = Gradient(9, 6, 3, 8);
+  save("webp", "plain.webp", codec_test::MakeWebp({plain}));
+  save("webp", "alpha-turned.webp", codec_test::MakeWebp({alpha}, 6, codec_test::WideGamutProfile()));
+  save("webp", "animated.webp", codec_test::MakeWebp({alpha, plain}));
+  save("jxl", "alpha-turned.jxl", codec_test::MakeJxl(alpha, 6));
+  save("jxl", "deep.jxl", codec_test::MakeJxl(deep, 3));
+  for (const auto& [format, ext] : {std::pair{heif_compression_HEVC, ".heic"}, std::pair{heif_compression_AV1, ".avif"}}) {
+    const auto plainFile = codec_test::MakeHeif(format, plain), alphaFile = codec_test::MakeHeif(format, alpha, 6);
+    if (plainFile.empty()) continue; // no encoder for this format
+    save("heif", std::string("plain") + ext, plainFile);
+    save("heif", std::string("alpha-turned") + ext, alphaFile);
+  }
+  save("heif", "deep.heic", codec_test::MakeHeif(heif_compression_HEVC, deep, 8));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -388,6 +408,7 @@ int main(int argc, char** argv) {
   jpegSeeds();
   gifSeeds();
   tiffSeeds();
+  photoSeeds();
   std::printf("wrote %d files under %s\n", written, root.c_str());
   return failures == 0 ? 0 : 1;
 }

@@ -73,6 +73,10 @@ bool DecodePng(const uint8_t* data, size_t size, TDib& out, Progress& progress, 
 bool DecodeJpeg(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
 bool DecodeGif(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
 bool DecodeTiff(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
+// HEIF (HEIC) and AVIF alike.
+bool DecodeHeif(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
+bool DecodeWebp(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
+bool DecodeJxl(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
 
 // Chooses the decoder by the file's signature; an unknown signature is refused with a message.
 bool DecodeAny(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);

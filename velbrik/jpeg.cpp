@@ -8,6 +8,7 @@
 #include "colour.h"
 #include "decoder.h"
 #include "jpeg_meta.h"
+#include "photo.h"
 #include "upright.h"
 
 #include <csetjmp>
@@ -158,6 +159,8 @@ struct JpegReadJob {
   const JpegMeta* meta;
   ColourProfile* profile;
   UprightWriter* upright;
+  bool reduced; // opened at a smaller scale than stored
+  uint32_t storedWidth, storedHeight;
 };
 
 bool checkSize(JpegReadJob* job, JDIMENSION width, JDIMENSION height, int bitCount) {
@@ -235,9 +238,25 @@ bool readJpeg(JpegReadJob* job) {
            "Der Farbraum dieser JPEG-Datei wird nicht unterstützt.");
   }
   const int bitCount = grey ? 8 : 24;
-  // Before decompression starts: that is where libjpeg allocates for the whole picture.
-  if (!checkSize(job, cinfo.image_width, cinfo.image_height, bitCount))
+  // Before decompression starts: that is where libjpeg allocates for the whole picture. A
+  // picture above the pixel limit is decoded at the largest of libjpeg's scales 1/8 .. 7/8
+  // that fits, which costs no more memory than its output rows.
+  if (uint64_t(cinfo.image_width) * cinfo.image_height > kMaxPixels) {
+    std::string error;
+    if (!CheckSourceSize(cinfo.image_width, cinfo.image_height, "JPEG", error))
+      refuse(job, reinterpret_cast<j_common_ptr>(&cinfo), error.c_str());
+    cinfo.scale_denom = 8;
+    for (cinfo.scale_num = 7; cinfo.scale_num > 1; --cinfo.scale_num) {
+      const uint64_t w = (uint64_t(cinfo.image_width) * cinfo.scale_num + 7) / 8;
+      const uint64_t h = (uint64_t(cinfo.image_height) * cinfo.scale_num + 7) / 8;
+      if (w * h <= kMaxPixels) break;
+    }
+    job->reduced = true;
+    job->storedWidth = cinfo.image_width;
+    job->storedHeight = cinfo.image_height;
+  } else if (!checkSize(job, cinfo.image_width, cinfo.image_height, bitCount)) {
     jumpBack(reinterpret_cast<j_common_ptr>(&cinfo));
+  }
   if (jpeg_has_multiple_scans(&cinfo) && scanBlocks(job->data, job->size, cinfo) > kMaxScanBlocks) {
     job->errors.failure = Failure::TooMuchWork;
     jumpBack(reinterpret_cast<j_common_ptr>(&cinfo));
@@ -274,7 +293,6 @@ bool readJpeg(JpegReadJob* job) {
       refuse(job, reinterpret_cast<j_common_ptr>(&cinfo), "Die JPEG-Datei ist unvollständig.");
     if (cmyk && profile.active()) profile.convertCmyk(job->cmykRow, target, int32_t(width));
     else if (cmyk) cmykToBgr(job->cmykRow, target, width, inverted);
-    else if (!grey && profile.active()) profile.convertRow(target, int32_t(width));
     job->upright->commit(int32_t(y));
     job->progress->rows(int64_t(y) + 1, height);
   }
@@ -367,7 +385,16 @@ bool DecodeJpeg(const uint8_t* data, size_t size, TDib& out, Progress& progress,
   job.meta = &meta;
   job.profile = &profile;
   job.upright = &upright;
-  if (readJpeg(&job)) return true;
+  if (readJpeg(&job)) {
+    // Colour pictures are converted once complete, on all threads; grey ones had their
+    // palette converted, CMYK ones their rows.
+    if (out.Info->bmiHeader.biBitCount == 24 && profile.active()) profile.convertDib(out);
+    if (job.reduced) {
+      const bool swap = SwapsSides(meta.orientation);
+      MarkReduced(out, swap ? job.storedHeight : job.storedWidth, swap ? job.storedWidth : job.storedHeight);
+    }
+    return true;
+  }
 
   switch (job.errors.failure) {
   case Failure::OwnMessage: error = job.errors.message; break;

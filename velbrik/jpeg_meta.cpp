@@ -15,24 +15,6 @@ constexpr uint8_t kApp1 = 0xE1, kApp2 = 0xE2, kStartOfScan = 0xDA, kEndOfImage =
 constexpr char kExifHeader[] = "Exif\0\0";     // 6 bytes
 constexpr char kIccHeader[] = "ICC_PROFILE"; // 12 bytes with its NUL
 
-// Orientation from IFD 0 of an EXIF block ("Exif\0\0" and a TIFF structure), through libexif.
-int exifOrientation(const uint8_t* block, size_t size) {
-  ExifData* exif = exif_data_new();
-  if (exif == nullptr) return 1;
-  // Read as it is: no repairs or added default entries.
-  exif_data_unset_option(exif, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
-  exif_data_load_data(exif, block, unsigned(size));
-  int orientation = 1;
-  ExifEntry* entry = exif_content_get_entry(exif->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION);
-  if (entry != nullptr && entry->format == EXIF_FORMAT_SHORT && entry->components >= 1 &&
-      entry->size >= 2 && entry->data != nullptr) {
-    const int value = exif_get_short(entry->data, exif_data_get_byte_order(exif));
-    if (value >= 1 && value <= 8) orientation = value;
-  }
-  exif_data_unref(exif);
-  return orientation;
-}
-
 struct IccChunk {
   int number;
   const uint8_t* bytes;
@@ -56,6 +38,24 @@ std::vector<uint8_t> joinIcc(std::vector<IccChunk>& chunks, int count) {
 }
 
 } // namespace
+
+// Orientation from IFD 0 of an EXIF block ("Exif\0\0" and a TIFF structure), through libexif.
+int ExifOrientation(const uint8_t* block, size_t size) {
+  ExifData* exif = exif_data_new();
+  if (exif == nullptr) return 1;
+  // Read as it is: no repairs or added default entries.
+  exif_data_unset_option(exif, EXIF_DATA_OPTION_FOLLOW_SPECIFICATION);
+  exif_data_load_data(exif, block, unsigned(size));
+  int orientation = 1;
+  ExifEntry* entry = exif_content_get_entry(exif->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION);
+  if (entry != nullptr && entry->format == EXIF_FORMAT_SHORT && entry->components >= 1 &&
+      entry->size >= 2 && entry->data != nullptr) {
+    const int value = exif_get_short(entry->data, exif_data_get_byte_order(exif));
+    if (value >= 1 && value <= 8) orientation = value;
+  }
+  exif_data_unref(exif);
+  return orientation;
+}
 
 JpegMeta ReadJpegMeta(const uint8_t* data, size_t size) {
   JpegMeta meta;
@@ -81,7 +81,7 @@ JpegMeta ReadJpegMeta(const uint8_t* data, size_t size) {
     const size_t bodySize = length - 2;
     if (marker == kApp1 && !sawExif && bodySize > 6 && std::memcmp(body, kExifHeader, 6) == 0) {
       sawExif = true;
-      meta.orientation = exifOrientation(body, bodySize);
+      meta.orientation = ExifOrientation(body, bodySize);
     } else if (marker == kApp2 && bodySize > 14 && std::memcmp(body, kIccHeader, 12) == 0) {
       const int number = body[12], count = body[13];
       if (iccCount == 0) iccCount = count;

@@ -16,4 +16,8 @@ struct JpegMeta {
 
 JpegMeta ReadJpegMeta(const uint8_t* data, size_t size);
 
+// The orientation in IFD 0 of an EXIF block ("Exif\0\0" and a TIFF structure); 1 when there is
+// none or it is unreadable.
+int ExifOrientation(const uint8_t* block, size_t size);
+
 } // namespace velbrik

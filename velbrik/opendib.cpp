@@ -3,6 +3,7 @@
 // signature, and the filter string of the readable types.
 #include "decoder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -35,6 +36,17 @@ std::string readReason(int err) {
   case ENOMEM: return "Nicht genug Speicher.";
   default: return std::string("Systemfehler ") + std::to_string(err) + ".";
   }
+}
+
+// HEIF and AVIF files begin with a file type box ("ftyp") naming the brands they follow.
+bool isHeif(const uint8_t* data, size_t size) {
+  if (size < 16 || std::memcmp(data + 4, "ftyp", 4) != 0) return false;
+  const size_t boxSize = std::min<size_t>(size, size_t(data[0]) << 24 | size_t(data[1]) << 16 | size_t(data[2]) << 8 | data[3]);
+  static const char* const brands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1", "avif", "avis"};
+  for (size_t at = 8; at + 4 <= boxSize; at += at == 8 ? 8 : 4) // the major brand, then the compatible ones
+    for (const char* brand : brands)
+      if (std::memcmp(data + at, brand, 4) == 0) return true;
+  return false;
 }
 
 // Closes a POSIX file descriptor on every path out of mapFile.
@@ -182,8 +194,14 @@ bool DecodeAny(const uint8_t* data, size_t size, TDib& out, Progress& progress, 
     return DecodeGif(data, size, out, progress, error);
   if (startsWith(data, size, "II*\0", 4) || startsWith(data, size, "MM\0*", 4))
     return DecodeTiff(data, size, out, progress, error);
-  error = "Das Dateiformat wird nicht erkannt. Geöffnet werden können BMP-, PNG-, JPEG-, GIF- "
-          "und TIFF-Bilder.";
+  if (isHeif(data, size)) return DecodeHeif(data, size, out, progress, error);
+  if (startsWith(data, size, "RIFF", 4) && size >= 12 && std::memcmp(data + 8, "WEBP", 4) == 0)
+    return DecodeWebp(data, size, out, progress, error);
+  // JPEG XL: a bare codestream, or the container's signature box.
+  if (startsWith(data, size, "\xFF\x0A", 2) || startsWith(data, size, "\0\0\0\x0CJXL \x0D\x0A\x87\x0A", 12))
+    return DecodeJxl(data, size, out, progress, error);
+  error = "Das Dateiformat wird nicht erkannt. Geöffnet werden können BMP-, PNG-, JPEG-, GIF-, "
+          "TIFF-, HEIF-, AVIF-, WebP- und JPEG-XL-Bilder.";
   FailDib(out, error);
   return false;
 }
@@ -220,12 +238,16 @@ void OpenDibMemory(TDib* dest, const void* data, size_t size, void* window) {
 }
 
 const char* GetDIBOpenFilter(void) {
-  return "Alle Bilder|*.bmp;*.dib;*.png;*.jpg;*.jpeg;*.jpe;*.gif;*.tif;*.tiff"
+  return "Alle Bilder|*.bmp;*.dib;*.png;*.jpg;*.jpeg;*.jpe;*.gif;*.tif;*.tiff;*.heic;*.heif;*.avif;*.webp;*.jxl"
          "|Windows-Bitmap (*.bmp;*.dib)|*.bmp;*.dib"
          "|PNG-Bild (*.png)|*.png"
          "|JPEG-Bild (*.jpg;*.jpeg;*.jpe)|*.jpg;*.jpeg;*.jpe"
          "|GIF-Bild (*.gif)|*.gif"
          "|TIFF-Bild (*.tif;*.tiff)|*.tif;*.tiff"
+         "|HEIF-Bild (*.heic;*.heif)|*.heic;*.heif"
+         "|AVIF-Bild (*.avif)|*.avif"
+         "|WebP-Bild (*.webp)|*.webp"
+         "|JPEG-XL-Bild (*.jxl)|*.jxl"
          "|Alle Dateien (*.*)|*.*";
 }
 

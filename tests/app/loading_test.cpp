@@ -708,3 +708,18 @@ TEST_F(LoadingTest, InstalledCopyKeepsFavouritesInTheUserDataFolder) {
   EXPECT_EQ(Favourites(), QStringList{"/bilder/"});
   QFile::remove(data + "/morphane/folders.dat");
 }
+
+TEST_F(LoadingTest, APictureOpenedReducedSaysSoInAMessage) {
+  make();
+  loading::SetOpenDibFunction([](TDib* dest, const char*, int32_t, void*) {
+    newdib(dest, 40, 30, 24, nullptr, 0);
+    const int32_t own[2] = {16320, 12240}; // as the library notes a reduced picture's own size
+    std::memcpy(dest->LibReserved3 + 4, own, sizeof own);
+  });
+  boxes.clear();
+  form->openfilenow("/fotos/gross.jpg");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].text.find("16320 x 12240 Pixel (200 Megapixel)"), std::string::npos) << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find("verkleinert auf 40 x 30 Pixel"), std::string::npos) << boxes[0].text;
+  EXPECT_EQ(form->Breit->text(), "40 Pixels");
+}

@@ -101,6 +101,11 @@ VELBRIK_API const char* GetDIBOpenFilter(void);
  * Returns 1 on success; 0 on failure with a German message in errorText. */
 VELBRIK_API int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize);
 
+/* 1 when OpenDib opened the picture reduced, because it has more pixels than the library opens
+ * at full size; the picture's own size (upright) in *width and *height. 0 (and 0 x 0) for a
+ * picture opened at its size and for records not made by OpenDib. */
+VELBRIK_API int32_t DibOpenedReduced(const TDib* dib, int32_t* width, int32_t* height);
+
 /* The error text of a record after a failed OpenDib: starts at LogPal's first entry. */
 static inline const char* DibErrorText(const TDib* dib) {
   return (const char*)dib->LogPal.palPalEntry;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "Worker.h"
+#include "platform/rows.h"
 
 #include <sched.h>
 
@@ -16,7 +16,7 @@
 #include <immintrin.h>
 #endif
 
-namespace warp {
+namespace platform {
 namespace {
 
 constexpr int32_t kMaxThreads = 64;
@@ -257,4 +257,4 @@ void ForEachRowBand(int32_t rowBegin, int32_t rowEnd, TBandFn fn, int32_t grain)
     TRowPool::RunInOrder(rowBegin, rowEnd, grain, fn);
 }
 
-} // namespace warp
+} // namespace platform
