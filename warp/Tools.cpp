@@ -128,9 +128,15 @@ double ToolWeight(int32_t tool, double sqrtFrac, double strength) {
 void BuildSqrtTables(int32_t r, std::vector<double>& frac, std::vector<int32_t>& ints) {
   frac.resize(size_t(r) + 1);
   for (int32_t i = 0; i <= r; ++i) frac[size_t(i)] = double(std::sqrt(Extended(i) / Extended(r)));
+  // trunc(sqrt(k)) is u for u^2 <= k < (u + 1)^2: the extended root of u^2 - 1 lies 1 / (2u) below
+  // u, far more than the root's rounding error for every radius a step accepts, so filling the
+  // table in runs gives exactly the roots, without taking one per element.
   const int64_t last = int64_t(r) * r;
   ints.resize(size_t(last) + 1);
-  for (int64_t k = 0; k <= last; ++k) ints[size_t(k)] = Trunc(std::sqrt(Extended(k)));
+  for (int32_t u = 0; u <= r; ++u) {
+    const int64_t from = int64_t(u) * u, to = std::min(last, int64_t(u + 1) * (u + 1) - 1);
+    std::fill(ints.begin() + from, ints.begin() + to + 1, u);
+  }
 }
 
 bool StepApplies(const TStepInput& in, int32_t width, int32_t height) {
