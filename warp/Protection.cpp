@@ -33,8 +33,13 @@ void PaintProtection(uint8_t* protection, int32_t width, int32_t height, int32_t
     const int32_t half = isqrt[c * c - dy2];
     const int32_t j0 = std::max(0, x - half), j1 = std::min(width - 1, x + half);
     uint8_t* row = protection + int64_t(i) * width;
+    int32_t u = isqrt[(j0 - x) * (j0 - x) + dy2];
     for (int32_t j = j0; j <= j1; ++j) {
-      const uint8_t v = level[size_t(isqrt[(j - x) * (j - x) + dy2])];
+      // The distance changes by at most a pixel from one column to the next.
+      const int32_t d2 = (j - x) * (j - x) + dy2;
+      while (u * u > d2) --u;
+      while ((u + 1) * (u + 1) <= d2) ++u;
+      const uint8_t v = level[size_t(u)];
       row[j] = protect ? std::max(row[j], v) : std::min(row[j], uint8_t(kFullProtection - v));
     }
   }
