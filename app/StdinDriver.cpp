@@ -144,7 +144,8 @@ private:
   QWidget* Named(const QString& text) const {
     const std::pair<const char*, QWidget*> named[] = {
         {"ueberbtn", FForm.ueberbtn},   {"endebtn", FForm.endebtn},   {"wwwBtn", FForm.wwwBtn},
-        {"SaveAsBtn", FForm.SaveAsBtn}, {"PrintBtn", FForm.PrintBtn}, {"SpeedBar1", FForm.SpeedBar1}};
+        {"SaveAsBtn", FForm.SaveAsBtn}, {"PrintBtn", FForm.PrintBtn}, {"SpeedBar1", FForm.SpeedBar1},
+        {"SchutzZeigenBtn", FForm.SchutzZeigenBtn}, {"BottomTools", FForm.BottomTools}};
     for (const auto& [name, widget] : named)
       if (text == name) return widget;
     return nullptr;
