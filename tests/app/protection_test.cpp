@@ -6,8 +6,6 @@
 #include <QTabletEvent>
 #include <QToolButton>
 
-#include <cstring>
-
 namespace {
 
 class ProtectionTest : public WindowTest {
@@ -18,21 +16,22 @@ protected:
     showPage(1);
     view = form->PaintBox1;
   }
-  std::vector<warp::TMaskEntry> mask() const {
-    return std::vector<warp::TMaskEntry>(form->FMask, form->FMask + size_t(form->PictureWidth()) * form->PictureHeight());
-  }
-  void mouseStroke(QPoint from, QPoint to) {
-    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, from);
-    QMouseEvent m(QEvent::MouseMove, QPointF(to), view->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton,
-                  Qt::NoModifier);
-    QApplication::sendEvent(view, &m);
-    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, to);
-  }
-  void tablet(QEvent::Type type, QPoint at, qreal pressure) {
-    QTabletEvent e(type, &pen, QPointF(at), view->mapToGlobal(QPointF(at)), pressure, 0, 0, 0, 0, 0, Qt::NoModifier,
-                   type == QEvent::TabletMove ? Qt::NoButton : Qt::LeftButton,
-                   type == QEvent::TabletRelease ? Qt::NoButton : Qt::LeftButton);
-    QApplication::sendEvent(view, &e);
+  warp::TMaskEntry at(int32_t j, int32_t r) const { return form->FMask[r * form->PictureWidth() + j]; }
+  std::vector<warp::TMaskEntry> mask() const { return {form->FMask, form->FMask + 320 * 200}; }
+  // Pressed at `from`, moved to `to`, a timer tick, released: by the mouse, or by the pen at `pressure`.
+  void stroke(QPoint from, QPoint to, qreal pressure = -1) {
+    for (const auto& [type, p] : {std::pair{QEvent::TabletPress, from}, {QEvent::TabletMove, to}, {QEvent::None, to},
+                                  {QEvent::TabletRelease, to}}) {
+      const QEvent::Type mouse = type == QEvent::TabletPress ? QEvent::MouseButtonPress
+                                 : type == QEvent::TabletMove ? QEvent::MouseMove : QEvent::MouseButtonRelease;
+      const Qt::MouseButton button = type == QEvent::TabletMove ? Qt::NoButton : Qt::LeftButton;
+      const Qt::MouseButtons held = type == QEvent::TabletRelease ? Qt::NoButton : Qt::LeftButton;
+      QTabletEvent t(type, &pen, p, view->mapToGlobal(QPointF(p)), pressure, 0, 0, 0, 0, 0, {}, button, held);
+      QMouseEvent m(mouse, p, view->mapToGlobal(QPointF(p)), button, held, {}, pressure < 0 ? QPointingDevice::primaryPointingDevice() : &pen);
+      if (type == QEvent::None) form->Timer1Timer(form->Timer1);
+      else if (pressure < 0) QApplication::sendEvent(view, &m);
+      else QApplication::sendEvent(view, &t), QApplication::sendEvent(view, &m); // the pen's mouse: dropped
+    }
   }
   QRgb shown(QPoint at) { return view->grab().toImage().pixel(at); }
 
@@ -48,58 +47,33 @@ TEST_F(ProtectionTest, KeysPaintProtectionShownOnlyOnTheViewAndToolsStayOffIt) {
   const std::vector<uint8_t> result(form->FResultDib.Bits, form->FResultDib.Bits + 320 * 3);
   const QRgb white = shown({160, 100});
   QTest::keyClick(form.get(), Qt::Key_S);
-  EXPECT_EQ(form->FBrush, warp::TEditorCore::TBrush::Protect);
-  mouseStroke({160, 100}, {170, 100});
-  ASSERT_EQ(form->Protection().size(), size_t(320 * 200));
+  stroke({160, 100}, {170, 100});
   EXPECT_EQ(form->Protection()[size_t(99) * 320 + 165], 255);
   EXPECT_NE(shown({165, 100}), white);
   EXPECT_EQ(0, std::memcmp(result.data(), form->FResultDib.Bits, result.size())) << "the result is not tinted";
   QTest::keyClick(form.get(), Qt::Key_V);
   EXPECT_EQ(shown({165, 100}), white);
-  QTest::keyClick(form.get(), Qt::Key_V);
-  // A tool button paints with the tool again; the protected middle keeps its entries.
-  form->WachsenBtn->click();
-  EXPECT_FALSE(form->SchuetzenBtn->isChecked());
+  form->WachsenBtn->click(); // a tool paints with the tool again; the protected middle keeps its entries
   const auto before = mask();
-  mouseStroke({120, 100}, {200, 100});
-  EXPECT_EQ(mask()[size_t(99) * 320 + 165], before[size_t(99) * 320 + 165]);
-  EXPECT_NE(mask()[size_t(99) * 320 + 100], before[size_t(99) * 320 + 100]);
+  stroke({100, 100}, {200, 100});
+  EXPECT_TRUE(at(165, 99) == before[99 * 320 + 165] && !(at(110, 99) == before[99 * 320 + 110]));
   QTest::keyClick(form.get(), Qt::Key_F);
-  EXPECT_EQ(form->FBrush, warp::TEditorCore::TBrush::Release);
-  mouseStroke({165, 100}, {165, 100});
+  stroke({165, 100}, {165, 100});
   EXPECT_EQ(form->Protection()[size_t(99) * 320 + 165], 0);
 }
 
-TEST_F(ProtectionTest, PenPressureScalesTheStrengthAndTheMouseIsFullStrengthAgain) {
-  tablet(QEvent::TabletPress, {100, 100}, 0.5);
-  // What the system may make of the pen as a mouse is not a second stroke.
-  QMouseEvent synthesized(QEvent::MouseMove, QPointF(130, 100), view->mapToGlobal(QPointF(130, 100)), Qt::NoButton,
-                          Qt::LeftButton, Qt::NoModifier, &pen);
-  QApplication::sendEvent(view, &synthesized);
-  tablet(QEvent::TabletMove, {120, 104}, 0.5);
-  form->Timer1Timer(form->Timer1);
-  tablet(QEvent::TabletRelease, {120, 104}, 0);
-  EXPECT_FALSE(form->FStrokeActive);
-  EXPECT_EQ(form->FPressure, 1.0);
+TEST_F(ProtectionTest, PenPressureScalesTheStrengthTheMouseIsFullAndTheRangeFollowsThePicture) {
+  stroke({100, 100}, {120, 104}, 0.5);
+  EXPECT_TRUE(!form->FStrokeActive && form->FPressure == 1.0);
   const auto pressed = mask();
   form->Undo();
   form->StarkED->SetValue(0.2L);
-  QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, {100, 100});
-  QMouseEvent m(QEvent::MouseMove, QPointF(120, 104), view->mapToGlobal(QPointF(120, 104)), Qt::NoButton,
-                Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(view, &m);
-  form->Timer1Timer(form->Timer1);
-  QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, {120, 104});
+  stroke({100, 100}, {120, 104});
   EXPECT_EQ(mask(), pressed);
-}
-
-TEST_F(ProtectionTest, RadiusRangeFollowsThePicture) {
-  EXPECT_EQ(form->RadiusED->MaxValue(), 300);
   replacePicture(8000, 12);
   form->UpdateRadiusRange();
-  EXPECT_EQ(form->RadiusED->MaxValue(), 800);
   form->RadiusED->SetValue(740);
-  EXPECT_EQ(form->RadiusED->Value(), 740);
+  EXPECT_TRUE(form->RadiusED->MaxValue() == 800 && form->RadiusED->Value() == 740);
   replacePicture(320, 200);
   form->UpdateRadiusRange();
   EXPECT_EQ(form->RadiusED->Value(), 300);
