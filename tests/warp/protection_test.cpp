@@ -26,12 +26,9 @@ void Stroke(TTestCore& c, int32_t X0, int32_t X1, int32_t Y) {
 // 400 x 300 picture, shrunk around view (200, 150) (picture (200, 149)), then a protection disc of
 // radius 40 painted there: fully protected up to distance 20, soft out to 40.
 void Prepare(TTestCore& c) {
-  c.Load(400, 300);
-  c.Bar.Radius = 60;
-  SetTool(c.Bar, kToolShrink);
+  c.Load(400, 300), c.Bar.Radius = 60, SetTool(c.Bar, kToolShrink);
   Stroke(c, 190, 210, 150);
-  c.Bar.Radius = 40;
-  c.FBrush = TEditorCore::TBrush::Protect;
+  c.Bar.Radius = 40, c.FBrush = TEditorCore::TBrush::Protect;
   Stroke(c, 200, 200, 150);
   c.FBrush = TEditorCore::TBrush::Tool;
 }
@@ -43,14 +40,10 @@ int32_t Distance2(int32_t j, int32_t r) { return (j - 200) * (j - 200) + (r - 14
 TEST(Protection, DiscKeepsItsEntriesUnderEveryToolAndTheEdgeBlends) {
   for (int tool = 0; tool < 5; ++tool) {
     TTestCore c, free;
-    Prepare(c);
-    Prepare(free);
-    free.SetProtection({});
+    Prepare(c), Prepare(free), free.SetProtection({});
     const std::vector<TMaskEntry> before = c.MaskCopy();
     for (TTestCore* t : {&c, &free}) {
-      SetTool(t->Bar, tool);
-      t->Bar.Radius = 100;
-      t->Bar.Strength = 1;
+      SetTool(t->Bar, tool), t->Bar.Radius = 100, t->Bar.Strength = 1;
       Stroke(*t, 110, 290, 150);
       t->Bar.Radius = 90;
       Stroke(*t, 200, 200, 150); // a press on the centre, without movement
@@ -116,12 +109,9 @@ TEST(LargeBrush, RangeGrowsWithThePictureAndBigStepsStayExact) {
   TTestCore full, fast;
   full.FFastPath = false;
   for (TTestCore* t : {&full, &fast}) {
-    t->Load(1700, 1000);
-    t->Bar.Radius = 300;
-    t->FBrush = TEditorCore::TBrush::Protect;
+    t->Load(1700, 1000), t->Bar.Radius = 300, t->FBrush = TEditorCore::TBrush::Protect;
     Stroke(*t, 700, 760, 600);
-    t->FBrush = TEditorCore::TBrush::Tool;
-    t->Bar.Radius = 800;
+    t->FBrush = TEditorCore::TBrush::Tool, t->Bar.Radius = 800;
   }
   for (int tool = 0; tool < 5; ++tool) {
     for (TTestCore* t : {&full, &fast}) {
