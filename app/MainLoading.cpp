@@ -459,6 +459,7 @@ void TMainForm::PictureLoaded(TDib& Record) {
   // The zoom field shows two decimals; the ratio is then taken from that text.
   const long double zoom = std::clamp(loading::FitZoom(clientWidth, w), ZoomEd->MinValue(), ZoomEd->MaxValue());
   ZoomEd->SetText(TwoDecimals(zoom));
+  UpdateRadiusRange();
   RadiusED->SetValue(loading::FitRadius(w, clientWidth));
   // A new picture is seen from its top-left corner, on the editing page and on the result page.
   for (comp::TScrollBox* box : {ScrollBox1, ErgScrollBox}) {

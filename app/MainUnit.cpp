@@ -164,6 +164,7 @@ void TMainForm::buildWindow() {
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
 
   buildKeys();
+  buildProtection();
   // Wheel notches over any part of the window reach FormMouseWheelDown/Up first.
   qApp->installEventFilter(this);
 }
@@ -280,7 +281,10 @@ void TMainForm::buildPageOperieren(QWidget* page) {
   ScrollBox1->setWidget(PaintBox1);
   PaintBox1->setMouseTracking(true); // moves without a button move the outline
   PaintBox1->OnPaint = [this](TPaintBox*) { PaintBox1Paint(PaintBox1); };
-  PaintBox1->Overlay = [this](QPainter& p) { drawOutlineOverlay(p); };
+  PaintBox1->Overlay = [this](QPainter& p) {
+    drawProtectionOverlay(p);
+    drawOutlineOverlay(p);
+  };
   PaintBox1->OnMouseDown = [this](QMouseEvent* e) {
     PaintBox1MouseDown(PaintBox1, e->button(), e->modifiers(), pixel(e->position().x()), pixel(e->position().y()));
   };

@@ -208,6 +208,14 @@ public:
   bool FShowingSource = false;
   void SetShowingSource(bool On);
 
+  // --- protection brushes, pen pressure, brush range (app/MainProtection.cpp) ----------------
+  QToolButton* SchuetzenBtn = nullptr;    // in the bottom row: paint protection
+  QToolButton* FreigebenBtn = nullptr;    // release it
+  QToolButton* SchutzZeigenBtn = nullptr; // show or hide it on the editing view
+  void SetProtectionBrush(TBrush Brush);
+  // The radius field's range for the picture being edited.
+  void UpdateRadiusRange();
+
   // --- hooks of the editing engine ------------------------------------------------------------
   warp::TToolBarState ReadToolBar() override;
   void RepaintView() override;
@@ -249,6 +257,8 @@ private:
   quint32 sourceKeyCode_ = 0;         // scan code of the held before/after key
   void wheel(QWheelEvent* e);
   void drawOutlineOverlay(QPainter& p);
+  void buildProtection();
+  void drawProtectionOverlay(QPainter& p);
   int32_t progressSplit(const warp::TRect& r) const;
   // Collects the editing view's repaints of one pointer move or timer tick into one update.
   class TOneViewUpdate {

@@ -15,10 +15,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMouseEvent>
+#include <QPointingDevice>
 #include <QRadioButton>
 #include <QSocketNotifier>
 #include <QTabWidget>
+#include <QTabletEvent>
 #include <QTimer>
+#include <QToolButton>
 #include <QWindow>
 
 #include <cstdio>
@@ -141,7 +144,8 @@ private:
   QWidget* Named(const QString& text) const {
     const std::pair<const char*, QWidget*> named[] = {
         {"ueberbtn", FForm.ueberbtn},   {"endebtn", FForm.endebtn},   {"wwwBtn", FForm.wwwBtn},
-        {"SaveAsBtn", FForm.SaveAsBtn}, {"PrintBtn", FForm.PrintBtn}, {"SpeedBar1", FForm.SpeedBar1}};
+        {"SaveAsBtn", FForm.SaveAsBtn}, {"PrintBtn", FForm.PrintBtn}, {"SpeedBar1", FForm.SpeedBar1},
+        {"SchutzZeigenBtn", FForm.SchutzZeigenBtn}, {"BottomTools", FForm.BottomTools}};
     for (const auto& [name, widget] : named)
       if (text == name) return widget;
     return nullptr;
@@ -181,11 +185,17 @@ private:
     using K = replay::TCommandKind;
     switch (c.Kind) {
     case K::Tool: {
+      if (c.Choice == replay::kChoiceProtect || c.Choice == replay::kChoiceRelease) {
+        QToolButton* brush = c.Choice == replay::kChoiceProtect ? FForm.SchuetzenBtn : FForm.FreigebenBtn;
+        if (!brush->isChecked()) brush->click();
+        break;
+      }
       comp::TSpeedItem* const tools[] = {FForm.WachsenBtn, FForm.SchrumpfenBtn, FForm.RadiererBtn,
                                          FForm.SchmierenBtn, FForm.ZerrenBtn};
       tools[c.Choice]->click();
       break;
     }
+    case K::Pressure: FPressure = double(c.Value); break;
     case K::Axes: (c.Choice == 0 ? FForm.xyCheck : c.Choice == 1 ? FForm.xCheck : FForm.ycheck)->setChecked(true); break;
     case K::Normalize: FForm.NormalizeCheck->setChecked(c.Choice == 1); break;
     case K::Strength: FForm.StarkED->SetValue(c.Value); break;
@@ -203,9 +213,22 @@ private:
     }
   }
 
+  // Below full pressure the view gets a pen's events instead of the mouse's.
   void Mouse(QEvent::Type type, int x, int y) {
     QWidget* view = FForm.PaintBox1;
     const QPointF local(x, y);
+    if (FPressure < 1) {
+      static const QPointingDevice pen("Stift", 1, QInputDevice::DeviceType::Stylus, QPointingDevice::PointerType::Pen,
+                                       QInputDevice::Capability::Position | QInputDevice::Capability::Pressure, 1, 3);
+      const QEvent::Type tablet = type == QEvent::MouseButtonPress   ? QEvent::TabletPress
+                                  : type == QEvent::MouseButtonRelease ? QEvent::TabletRelease
+                                                                       : QEvent::TabletMove;
+      QTabletEvent event(tablet, &pen, local, view->mapToGlobal(local), FPressure, 0, 0, 0, 0, 0, Qt::NoModifier,
+                         tablet == QEvent::TabletMove ? Qt::NoButton : Qt::LeftButton,
+                         tablet == QEvent::TabletRelease ? Qt::NoButton : Qt::LeftButton);
+      QApplication::sendEvent(view, &event);
+      return;
+    }
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
     const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, local, view->mapToGlobal(local), button, held, Qt::NoModifier);
@@ -236,6 +259,7 @@ private:
   }
 
   TMainForm& FForm;
+  double FPressure = 1.0;
   QSocketNotifier* FNotifier = nullptr;
   QByteArray FPending;
 };

@@ -42,6 +42,8 @@ TEditorCore::~TEditorCore() { ReleaseAll(); }
 void TEditorCore::FreeMask() {
   delete[] FMask;
   FMask = nullptr;
+  FProtection.clear();
+  FProtection.shrink_to_fit();
   FHistory.Clear();
   HistoryChanged();
 }
@@ -206,7 +208,52 @@ void TEditorCore::DoEffekt(int32_t x, int32_t y, int32_t curX, int32_t curY, int
   if (FMask == nullptr || !StepApplies(in, PictureWidth(), PictureHeight())) return;
   InitWurzel(radius);
   in.normalize = ReadToolBar().NormalizeChecked;
+  KeepProtected(x, y, radius);
   ApplyStepFull(FMask, PictureWidth(), PictureHeight(), in, FSqrtFrac, FSqrtInt, Progress());
+  RestoreProtected();
+}
+
+void TEditorCore::KeepProtected(int32_t x, int32_t y, int32_t radius) {
+  if (FProtection.empty()) return;
+  FKept.Gather(FMask, FProtection.data(), PictureWidth(), PictureHeight(), x, y, radius, FSqrtInt.data());
+}
+
+void TEditorCore::RestoreProtected() {
+  if (FProtection.empty() || FKept.Empty()) return;
+  FKept.Restore(FMask);
+}
+
+bool TEditorCore::SetProtection(std::vector<uint8_t> Weights) {
+  if (!Weights.empty() && Weights.size() != size_t(PictureWidth()) * size_t(PictureHeight())) return false;
+  FProtection = std::move(Weights);
+  return true;
+}
+
+// One step of the protection brush: the weights of the circle, the view repainted over them.
+void TEditorCore::ProtectionStep(int32_t x, int32_t y, int32_t radius) {
+  const TPictureRect square = StepSquare(x, y, radius);
+  if (FMask == nullptr || square.Empty()) return;
+  const int32_t w = PictureWidth(), h = PictureHeight();
+  if (FProtection.empty()) {
+    if (FBrush == TBrush::Release) return; // nothing to release
+    try {
+      FProtection.assign(size_t(w) * size_t(h), 0);
+    } catch (const std::bad_alloc&) {
+      platform::MessageBox(MessageOwner(), "Nicht genügend Arbeitsspeicher, um Bereiche zu schützen.", "Fehler",
+                           platform::MB_OK | platform::MB_ICONERROR);
+      FStrokeActive = false;
+      SetMouseCapture(false);
+      SetTimerEnabled(false);
+      FHistory.EndStroke(FMask);
+      return;
+    }
+  }
+  InitWurzel(radius);
+  FHistory.BeforeProtectionStep(FProtection.data(), square);
+  PaintProtection(FProtection.data(), w, h, x, y, radius, FBrush == TBrush::Protect, FPressure, FSqrtInt.data());
+  EraseOutline();
+  const TRect view = ViewRectOf(square);
+  if (!view.Empty()) RepaintViewRect(view);
 }
 
 TPictureRect TEditorCore::DoEffektFast(int32_t x, int32_t y, int32_t curX, int32_t curY, int32_t lastX,
@@ -216,7 +263,11 @@ TPictureRect TEditorCore::DoEffektFast(int32_t x, int32_t y, int32_t curX, int32
   if (FMask == nullptr || !StepApplies(in, PictureWidth(), PictureHeight())) return TPictureRect{};
   InitWurzel(radius);
   in.normalize = ReadToolBar().NormalizeChecked;
-  return ApplyStepFast(FMask, PictureWidth(), PictureHeight(), in, FSqrtFrac, FSqrtInt, FStepScratch, Progress());
+  KeepProtected(x, y, radius);
+  const TPictureRect changed =
+      ApplyStepFast(FMask, PictureWidth(), PictureHeight(), in, FSqrtFrac, FSqrtInt, FStepScratch, Progress());
+  RestoreProtected();
+  return changed;
 }
 
 int32_t TEditorCore::ToolCode(const TToolBarState& Bar) {
@@ -244,9 +295,13 @@ void TEditorCore::Malen(int32_t X, int32_t Y, int32_t prevX, int32_t prevY) {
   const int32_t tool = ToolCode(bar);
   const bool xAxis = bar.XChecked || bar.XYChecked;
   const bool yAxis = bar.YChecked || bar.XYChecked;
-  const double strength = double(bar.Strength);
+  double strength = double(bar.Strength);
   const int32_t radius = Trunc(bar.Radius);
   const int32_t x = PictureX(X), y = PictureY(Y);
+  // A pen that does not press changes nothing; full pressure leaves the strength as it is.
+  if (!(FPressure > 0)) return;
+  if (FBrush != TBrush::Tool) return ProtectionStep(x, y, radius);
+  if (FPressure < 1) strength = double(Extended(strength) * Extended(FPressure));
   if (FMask != nullptr) FHistory.BeforeStep(FMask, StepSquare(x, y, radius));
   if (!FFastPath) {
     DoEffekt(x, y, X, Y, prevX, prevY, tool, xAxis, yAxis, strength, radius);
@@ -318,7 +373,7 @@ void TEditorCore::ViewMouseUp(int32_t X, int32_t Y) {
   FStrokeActive = false;
   SetMouseCapture(false);
   SetTimerEnabled(false);
-  FHistory.EndStroke(FMask);
+  FHistory.EndStroke(FMask, FProtection.empty() ? nullptr : FProtection.data());
   HistoryChanged();
 }
 
@@ -364,7 +419,8 @@ void TEditorCore::StepHistory(bool back) {
   const TSpanFn render = [&](int32_t r, int32_t left, int32_t right) {
     if (fits && !FSmooth) warp::RenderArea(FSourceDib, FMask, FResultDib, TPictureRect{left, r, right, r});
   };
-  const TPictureRect changed = back ? FHistory.Undo(FMask, render) : FHistory.Redo(FMask, render);
+  const TPictureRect changed =
+      back ? FHistory.Undo(FMask, render, &FProtection) : FHistory.Redo(FMask, render, &FProtection);
   if (changed.Empty()) return;
   if (!fits) {
     renderdi();

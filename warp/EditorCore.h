@@ -9,6 +9,7 @@
 #pragma once
 
 #include "Mask.h"
+#include "Protection.h"
 #include "StrokeHistory.h"
 #include "Tools.h"
 #include "Velbrik.h"
@@ -186,6 +187,22 @@ public:
   void Undo();
   void Redo();
 
+  // ---- Protection and pen pressure ----
+
+  // What a stroke paints: the tool bar's tool, or protection weights (Protection.h).
+  enum class TBrush { Tool, Protect, Release };
+  TBrush FBrush = TBrush::Tool;
+  // Pressure of the pen for the coming steps, 0..1: it scales the strength of grow, shrink, smear
+  // and drag and the weight the protection brush paints; a step at pressure 0 changes nothing.
+  // 1 for the mouse and touch, which leaves every step as it is.
+  double FPressure = 1.0;
+  // The protection weights, width x height in the mask's order; empty until the protection brush
+  // is first used (nothing protected), and again for every new mask (AllocMask, FreeMask).
+  const std::vector<uint8_t>& Protection() const { return FProtection; }
+  // Replaces the weights (empty, or one per pixel of the picture); false, changing nothing, for
+  // any other size. The undo history is not told: set them together with a new mask.
+  bool SetProtection(std::vector<uint8_t> Weights);
+
   // ---- Arithmetic of the view, public for the host and the tests ----
 
   // Tool code 0..4 from the tool buttons (ZerrenBtn wins, then SchmierenBtn, ...; grow by default).
@@ -211,8 +228,14 @@ private:
   void StepHistory(bool back);
   // The current mode's rendering of `Area` into FResultDib (which fits), big areas on two threads.
   void RenderModeArea(const TPictureRect& Area);
+  void ProtectionStep(int32_t x, int32_t y, int32_t radius);
+  // Before and after a tool step that applies: the protected entries of its circle.
+  void KeepProtected(int32_t x, int32_t y, int32_t radius);
+  void RestoreProtected();
 
   TStepScratch FStepScratch; // the fast step's buffers, reused from step to step
+  std::vector<uint8_t> FProtection;
+  TKeptEntries FKept;
 };
 
 } // namespace warp

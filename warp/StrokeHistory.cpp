@@ -36,6 +36,29 @@ void PutValue(std::vector<uint8_t>& out, const TMaskEntry& e, TMaskEntry& predic
   predicted = TMaskEntry{e.X + 1, e.Y};
 }
 
+// Copies the kTile x kTile tiles of `square` not copied yet in this stroke; slot[tile] = index
+// into tiles (-1 = not copied). Throws std::bad_alloc.
+template <class T>
+void CopyTiles(const T* data, int32_t width, int32_t height, int32_t tile, int32_t tilesAcross,
+               const TPictureRect& square, std::vector<int32_t>& slot, std::vector<int32_t>& touched,
+               std::vector<std::vector<T>>& tiles) {
+  const int32_t left = std::max(square.Left, 0) / tile, right = std::min(square.Right, width - 1) / tile;
+  const int32_t bottom = std::max(square.Bottom, 0) / tile, top = std::min(square.Top, height - 1) / tile;
+  for (int32_t tr = bottom; tr <= top; ++tr)
+    for (int32_t tc = left; tc <= right; ++tc) {
+      const int32_t t = tr * tilesAcross + tc;
+      if (slot[size_t(t)] >= 0) continue;
+      tiles.emplace_back(size_t(tile) * tile);
+      touched.push_back(t);
+      slot[size_t(t)] = int32_t(tiles.size() - 1);
+      const int32_t j0 = tc * tile, cols = std::min(tile, width - j0);
+      const int32_t r0 = tr * tile, rows = std::min(tile, height - r0);
+      T* copy = tiles.back().data();
+      for (int32_t i = 0; i < rows; ++i)
+        std::memcpy(copy + size_t(i) * tile, data + int64_t(r0 + i) * width + j0, size_t(cols) * sizeof(T));
+    }
+}
+
 } // namespace
 
 void TStrokeHistory::Clear() {
@@ -54,6 +77,12 @@ void TStrokeHistory::DropRecording() {
   touched_.shrink_to_fit();
   tiles_.clear();
   tiles_.shrink_to_fit();
+  weightSlot_.clear();
+  weightSlot_.shrink_to_fit();
+  weightTouched_.clear();
+  weightTouched_.shrink_to_fit();
+  weightTiles_.clear();
+  weightTiles_.shrink_to_fit();
 }
 
 void TStrokeHistory::BeginStroke(int32_t width, int32_t height) {
@@ -74,29 +103,26 @@ void TStrokeHistory::BeginStroke(int32_t width, int32_t height) {
 
 void TStrokeHistory::BeforeStep(const TMaskEntry* mask, const TPictureRect& square) {
   if (!recording_ || failed_ || mask == nullptr || square.Empty()) return;
-  const int32_t left = std::max(square.Left, 0) / kTile, right = std::min(square.Right, width_ - 1) / kTile;
-  const int32_t bottom = std::max(square.Bottom, 0) / kTile, top = std::min(square.Top, height_ - 1) / kTile;
   try {
-    for (int32_t tr = bottom; tr <= top; ++tr)
-      for (int32_t tc = left; tc <= right; ++tc) {
-        const int32_t tile = tr * tilesAcross_ + tc;
-        if (tileSlot_[size_t(tile)] >= 0) continue;
-        tiles_.emplace_back(size_t(kTile) * kTile);
-        touched_.push_back(tile);
-        tileSlot_[size_t(tile)] = int32_t(tiles_.size() - 1);
-        const int32_t j0 = tc * kTile, cols = std::min(kTile, width_ - j0);
-        const int32_t r0 = tr * kTile, rows = std::min(kTile, height_ - r0);
-        TMaskEntry* copy = tiles_.back().data();
-        for (int32_t i = 0; i < rows; ++i)
-          std::memcpy(copy + size_t(i) * kTile, mask + int64_t(r0 + i) * width_ + j0, size_t(cols) * sizeof(TMaskEntry));
-      }
+    CopyTiles(mask, width_, height_, kTile, tilesAcross_, square, tileSlot_, touched_, tiles_);
   } catch (const std::bad_alloc&) {
     failed_ = true;
     tiles_.clear();
   }
 }
 
-void TStrokeHistory::EndStroke(const TMaskEntry* mask) {
+void TStrokeHistory::BeforeProtectionStep(const uint8_t* protection, const TPictureRect& square) {
+  if (!recording_ || failed_ || protection == nullptr || square.Empty()) return;
+  try {
+    if (weightSlot_.empty()) weightSlot_.assign(tileSlot_.size(), -1);
+    CopyTiles(protection, width_, height_, kTile, tilesAcross_, square, weightSlot_, weightTouched_, weightTiles_);
+  } catch (const std::bad_alloc&) {
+    failed_ = true;
+    weightTiles_.clear();
+  }
+}
+
+void TStrokeHistory::EndStroke(const TMaskEntry* mask, const uint8_t* protection) {
   if (!recording_) return;
   if (failed_ || mask == nullptr) {
     Clear();
@@ -105,8 +131,13 @@ void TStrokeHistory::EndStroke(const TMaskEntry* mask) {
   try {
     TEntry entry;
     Encode(mask, entry);
+    if (protection != nullptr && !weightTouched_.empty()) {
+      TPictureRect bounds = entry.runCount > 0 ? entry.bounds : TPictureRect{width_, height_, -1, -1};
+      EncodeWeights(protection, entry, bounds);
+      if (entry.weightRunCount > 0) entry.bounds = bounds;
+    }
     DropRecording();
-    if (entry.runCount > 0) Push(std::move(entry));
+    if (entry.runCount > 0 || entry.weightRunCount > 0) Push(std::move(entry));
   } catch (const std::bad_alloc&) {
     Clear();
   }
@@ -171,6 +202,62 @@ void TStrokeHistory::Encode(const TMaskEntry* mask, TEntry& entry) const {
   entry.after.shrink_to_fit();
 }
 
+void TStrokeHistory::EncodeWeights(const uint8_t* protection, TEntry& entry, TPictureRect& bounds) const {
+  std::vector<int32_t> tiles = weightTouched_;
+  std::sort(tiles.begin(), tiles.end());
+  for (const int32_t t : tiles) {
+    const int32_t j0 = (t % tilesAcross_) * kTile, cols = std::min(kTile, width_ - j0);
+    const int32_t r0 = (t / tilesAcross_) * kTile, rows = std::min(kTile, height_ - r0);
+    const uint8_t* tile = weightTiles_[size_t(weightSlot_[size_t(t)])].data();
+    for (int32_t i = 0; i < rows; ++i) {
+      const uint8_t* was = tile + size_t(i) * kTile;
+      const uint8_t* now = protection + int64_t(r0 + i) * width_ + j0;
+      for (int32_t c = 0; c < cols;) {
+        if (was[c] == now[c]) {
+          ++c;
+          continue;
+        }
+        int32_t end = c + 1;
+        while (end < cols && was[end] != now[end]) ++end;
+        PutVarint(entry.weightRuns, uint64_t(r0 + i));
+        PutVarint(entry.weightRuns, uint64_t(j0 + c));
+        PutVarint(entry.weightRuns, uint64_t(end - c));
+        entry.weightsBefore.insert(entry.weightsBefore.end(), was + c, was + end);
+        entry.weightsAfter.insert(entry.weightsAfter.end(), now + c, now + end);
+        ++entry.weightRunCount;
+        bounds.Left = std::min(bounds.Left, j0 + c);
+        bounds.Right = std::max(bounds.Right, j0 + end - 1);
+        bounds.Bottom = std::min(bounds.Bottom, r0 + i);
+        bounds.Top = std::max(bounds.Top, r0 + i);
+        c = end;
+      }
+    }
+  }
+  entry.weightRuns.shrink_to_fit();
+  entry.weightsBefore.shrink_to_fit();
+  entry.weightsAfter.shrink_to_fit();
+}
+
+void TStrokeHistory::ApplyWeights(const TEntry& entry, bool after, std::vector<uint8_t>* protection) const {
+  if (entry.weightRunCount == 0 || protection == nullptr) return;
+  if (protection->empty()) {
+    try {
+      protection->assign(size_t(width_) * size_t(height_), 0);
+    } catch (const std::bad_alloc&) {
+      return;
+    }
+  }
+  const uint8_t* runs = entry.weightRuns.data();
+  const uint8_t* values = after ? entry.weightsAfter.data() : entry.weightsBefore.data();
+  for (uint32_t n = 0; n < entry.weightRunCount; ++n) {
+    const int64_t row = int64_t(GetVarint(runs));
+    const int64_t start = int64_t(GetVarint(runs));
+    const size_t length = size_t(GetVarint(runs));
+    std::memcpy(protection->data() + row * width_ + start, values, length);
+    values += length;
+  }
+}
+
 void TStrokeHistory::Push(TEntry&& entry) {
   for (const TEntry& e : redo_) bytes_ -= e.Bytes();
   redo_.clear();
@@ -210,20 +297,22 @@ void TStrokeHistory::Apply(const TEntry& entry, bool after, int32_t width, TMask
   }
 }
 
-TPictureRect TStrokeHistory::Undo(TMaskEntry* mask, const TSpanFn& span) {
+TPictureRect TStrokeHistory::Undo(TMaskEntry* mask, const TSpanFn& span, std::vector<uint8_t>* protection) {
   if (undo_.empty() || mask == nullptr || recording_) return TPictureRect{};
   TEntry& entry = undo_.back();
   Apply(entry, false, width_, mask, span);
+  ApplyWeights(entry, false, protection);
   const TPictureRect bounds = entry.bounds;
   redo_.push_back(std::move(entry));
   undo_.pop_back();
   return bounds;
 }
 
-TPictureRect TStrokeHistory::Redo(TMaskEntry* mask, const TSpanFn& span) {
+TPictureRect TStrokeHistory::Redo(TMaskEntry* mask, const TSpanFn& span, std::vector<uint8_t>* protection) {
   if (redo_.empty() || mask == nullptr || recording_) return TPictureRect{};
   TEntry& entry = redo_.back();
   Apply(entry, true, width_, mask, span);
+  ApplyWeights(entry, true, protection);
   const TPictureRect bounds = entry.bounds;
   undo_.push_back(std::move(entry));
   redo_.pop_back();

@@ -4,6 +4,8 @@
 // are kept, with their values before and after, compactly coded. Undo writes the before values
 // back, redo the after values; the caller re-renders exactly the entries written.
 //
+// A stroke of the protection brush is kept the same way, with the protection weights it changed.
+//
 // The history belongs to one mask: whoever replaces or resets the mask clears it.
 #pragma once
 
@@ -36,11 +38,14 @@ public:
   // Before a step that may change entries inside `square` (inside the picture): copies the tiles
   // of the square not copied yet in this stroke.
   void BeforeStep(const TMaskEntry* mask, const TPictureRect& square);
+  // The same for a step that may change the protection weights (width x height) inside `square`.
+  void BeforeProtectionStep(const uint8_t* protection, const TPictureRect& square);
   // Ends the stroke. When it changed entries, they become the newest stroke and whatever could
   // be redone is dropped; a stroke that changed nothing leaves the history as it was. When the
   // memory for recording was not available the whole history is dropped (older strokes could no
   // longer be undone exactly).
-  void EndStroke(const TMaskEntry* mask);
+  // `protection` is the weights the stroke painted, when it painted any.
+  void EndStroke(const TMaskEntry* mask, const uint8_t* protection = nullptr);
   bool Recording() const { return recording_; }
 
   // ---- Undo and redo ----
@@ -49,10 +54,11 @@ public:
   bool CanRedo() const { return !redo_.empty(); }
   // Writes the newest stroke's before values into the mask (of the recorded size) and calls
   // `span` for every run of entries written, after writing it. Returns the rectangle around them
-  // (empty when there was nothing to undo).
-  TPictureRect Undo(TMaskEntry* mask, const TSpanFn& span);
+  // (empty when there was nothing to undo). A stroke of the protection brush writes its weights
+  // into `protection` instead, which is made width x height zeros first when it is empty.
+  TPictureRect Undo(TMaskEntry* mask, const TSpanFn& span, std::vector<uint8_t>* protection = nullptr);
   // The same with the after values of the stroke undone last.
-  TPictureRect Redo(TMaskEntry* mask, const TSpanFn& span);
+  TPictureRect Redo(TMaskEntry* mask, const TSpanFn& span, std::vector<uint8_t>* protection = nullptr);
 
   // Forgets every stroke and any recording in progress.
   void Clear();
@@ -66,16 +72,25 @@ private:
   // (runs in row order, then column order) the row step, the column and the length; `before`
   // and `after` hold the values of the runs' entries as differences from a prediction (the
   // identity at a run's start, the previous entry one column on inside it), zigzag varints.
+  // Changed protection weights: per run row, column and length as varints in `weightRuns`, the
+  // weights themselves in `weightsBefore` and `weightsAfter`.
   struct TEntry {
     std::vector<uint8_t> runs, before, after;
     uint32_t runCount = 0;
+    std::vector<uint8_t> weightRuns, weightsBefore, weightsAfter;
+    uint32_t weightRunCount = 0;
     TPictureRect bounds;
-    size_t Bytes() const { return runs.capacity() + before.capacity() + after.capacity() + sizeof(TEntry); }
+    size_t Bytes() const {
+      return runs.capacity() + before.capacity() + after.capacity() + weightRuns.capacity() +
+             weightsBefore.capacity() + weightsAfter.capacity() + sizeof(TEntry);
+    }
   };
   static constexpr int32_t kTile = 32; // side of the tiles copied while a stroke runs
 
   void Encode(const TMaskEntry* mask, TEntry& entry) const;
+  void EncodeWeights(const uint8_t* protection, TEntry& entry, TPictureRect& bounds) const;
   static void Apply(const TEntry& entry, bool after, int32_t width, TMaskEntry* mask, const TSpanFn& span);
+  void ApplyWeights(const TEntry& entry, bool after, std::vector<uint8_t>* protection) const;
   void Push(TEntry&& entry);
   void DropRecording();
 
@@ -91,6 +106,8 @@ private:
   std::vector<int32_t> tileSlot_;   // per tile: index into tiles_, -1 = not copied
   std::vector<int32_t> touched_;    // tiles copied in this stroke
   std::vector<std::vector<TMaskEntry>> tiles_; // kTile x kTile copies, rows bottom-up
+  std::vector<int32_t> weightSlot_, weightTouched_; // the same for the protection weights
+  std::vector<std::vector<uint8_t>> weightTiles_;
 };
 
 } // namespace warp

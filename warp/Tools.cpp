@@ -128,9 +128,15 @@ double ToolWeight(int32_t tool, double sqrtFrac, double strength) {
 void BuildSqrtTables(int32_t r, std::vector<double>& frac, std::vector<int32_t>& ints) {
   frac.resize(size_t(r) + 1);
   for (int32_t i = 0; i <= r; ++i) frac[size_t(i)] = double(std::sqrt(Extended(i) / Extended(r)));
+  // trunc(sqrt(k)) is u for u^2 <= k < (u + 1)^2: the extended root of u^2 - 1 lies 1 / (2u) below
+  // u, far more than the root's rounding error for every radius a step accepts, so filling the
+  // table in runs gives exactly the roots, without taking one per element.
   const int64_t last = int64_t(r) * r;
   ints.resize(size_t(last) + 1);
-  for (int64_t k = 0; k <= last; ++k) ints[size_t(k)] = Trunc(std::sqrt(Extended(k)));
+  for (int32_t u = 0; u <= r; ++u) {
+    const int64_t from = int64_t(u) * u, to = std::min(last, int64_t(u + 1) * (u + 1) - 1);
+    std::fill(ints.begin() + from, ints.begin() + to + 1, u);
+  }
 }
 
 bool StepApplies(const TStepInput& in, int32_t width, int32_t height) {
@@ -193,12 +199,21 @@ struct TGrowShrink {
   const TMix<9, 10>* mix;
 };
 
-// One entry at column j of row i; sample(sx, sy) reads the mask as it was before the step.
+// trunc(sqrt(d2)) from that of a squared distance near it: along a row the distance changes by at
+// most one pixel from one entry to the next, so a compare or two replaces the look-up in the big
+// table (which, for a big brush, mostly misses the caches).
+WARP_INLINE int32_t FollowRoot(int32_t u, int32_t d2) {
+  while (u * u > d2) --u;
+  while ((u + 1) * (u + 1) <= d2) ++u;
+  return u;
+}
+
+// One entry at column j of row i, whole-pixel distance u; sample(sx, sy) reads the mask as it was
+// before the step.
 template <class Sample>
-WARP_INLINE void GrowShrinkEntry(const TGrowShrink& g, TMaskEntry* row, int32_t i, int32_t b, int32_t dy2, int32_t j,
+WARP_INLINE void GrowShrinkEntry(const TGrowShrink& g, TMaskEntry* row, int32_t i, int32_t b, int32_t u, int32_t j,
                                  const Sample& sample) {
   const int32_t a = j - g.x;
-  const int32_t u = g.ints[a * a + dy2];
   const int32_t ox = g.offsets->Offset(a, u), oy = g.offsets->Offset(b, u);
   int32_t sx = g.x + ox, sy = g.y + oy;
   if (ox == TSampleOffsets::kInFull) sx = TSampleOffsets::InFull(a, g.weight[u], g.x);
@@ -218,21 +233,30 @@ WARP_INLINE void GrowShrinkSpan(const TGrowShrink& g, TMaskEntry* mask, const TP
                                 const Sample& sample) {
   const int32_t x = g.x, b = i - g.y, dy2 = b * b;
   TMaskEntry* row = mask + int64_t(i) * g.width;
-  if (side == TSide::Centre) return GrowShrinkEntry(g, row, i, b, dy2, x, sample);
+  if (side == TSide::Centre) return GrowShrinkEntry(g, row, i, b, b < 0 ? -b : b, x, sample);
   const int32_t half = g.ints[g.c * g.c - dy2];
+  int32_t u = b < 0 ? -b : b; // the distance at the centre column, followed from there
+  const auto entry = [&](int32_t j) {
+    u = FollowRoot(u, (j - x) * (j - x) + dy2);
+    GrowShrinkEntry(g, row, i, b, u, j, sample);
+  };
   // The centre column always lies in the row's span.
   if (side == TSide::Right) {
     const int32_t j1 = std::min(sq.Right, x + half);
-    if (Visit == TVisit::Inwards)
-      for (int32_t j = j1; j > x; --j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
-    else
-      for (int32_t j = x + 1; j <= j1; ++j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
+    if (Visit == TVisit::Inwards) {
+      u = g.ints[(j1 - x) * (j1 - x) + dy2];
+      for (int32_t j = j1; j > x; --j) entry(j);
+    } else {
+      for (int32_t j = x + 1; j <= j1; ++j) entry(j);
+    }
   } else {
     const int32_t j0 = std::max(sq.Left, x - half);
-    if (Visit == TVisit::Inwards)
-      for (int32_t j = j0; j < x; ++j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
-    else
-      for (int32_t j = x - 1; j >= j0; --j) GrowShrinkEntry(g, row, i, b, dy2, j, sample);
+    if (Visit == TVisit::Inwards) {
+      u = g.ints[(j0 - x) * (j0 - x) + dy2];
+      for (int32_t j = j0; j < x; ++j) entry(j);
+    } else {
+      for (int32_t j = x - 1; j >= j0; --j) entry(j);
+    }
   }
 }
 
@@ -466,6 +490,7 @@ WARP_INLINE void SmearEraseRows(const TStepContext& k, TMaskEntry* mask, const T
     const int32_t j0 = std::max(sq.Left, x - half);
     const int32_t j1 = std::min(sq.Right, x + half);
     TMaskEntry* entries = mask + int64_t(i) * width;
+    int32_t u = j0 <= j1 ? ints[(x - j0) * (x - j0) + dy2] : 0;
     for (int32_t j = j0; j <= j1; ++j) {
       TMaskEntry& e = entries[j];
       if (tool == kToolEraser) {
@@ -473,7 +498,7 @@ WARP_INLINE void SmearEraseRows(const TStepContext& k, TMaskEntry* mask, const T
         e.X = ex == e.X ? j : ex;
         e.Y = ey == e.Y ? i : ey;
       } else if (smears) {
-        const int32_t u = ints[(x - j) * (x - j) + dy2];
+        u = FollowRoot(u, (x - j) * (x - j) + dy2);
         const int32_t nx = smear(e.X, shiftX, j, u, width);
         const int32_t ny = smear(e.Y, shiftY, i, u, k.height);
         e.X = nx;

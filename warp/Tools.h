@@ -34,7 +34,8 @@ constexpr int32_t kToolSmear = 3;
 constexpr int32_t kToolDrag = 4;
 
 // Largest radius a step accepts: the square-root table holds radius^2 + 1 entries (64 MB here)
-// and the integer arithmetic of a step must stay inside 32 bits. The editing view offers 5..300.
+// and the integer arithmetic of a step must stay inside 32 bits. The editing view offers 5 up to
+// MaxBrushRadius (Protection.h).
 constexpr int32_t kMaxRadius = 4096;
 
 // One step's arguments. x, y: brush centre in picture pixels, y counted bottom-up; curX, curY,

@@ -42,6 +42,8 @@ void TReplayHost::Run(const TCommand& c) {
   };
   switch (c.Kind) {
   case TCommandKind::Tool:
+    FBrush = c.Choice == kChoiceProtect ? TBrush::Protect : c.Choice == kChoiceRelease ? TBrush::Release : TBrush::Tool;
+    if (FBrush != TBrush::Tool) break; // the tool bar's tool stays chosen
     Bar.WachsenDown = c.Choice == warp::kToolGrow;
     Bar.SchrumpfenDown = c.Choice == warp::kToolShrink;
     Bar.RadiererDown = c.Choice == warp::kToolEraser;
@@ -56,7 +58,8 @@ void TReplayHost::Run(const TCommand& c) {
   case TCommandKind::Normalize: Bar.NormalizeChecked = c.Choice == 1; break;
   case TCommandKind::Smooth: SetSmooth(c.Choice == 1); break;
   case TCommandKind::Strength: Bar.Strength = std::clamp(c.Value, 0.1L, 1.0L); break;
-  case TCommandKind::Radius: Bar.Radius = std::clamp(c.X, 5, 300); break;
+  case TCommandKind::Radius: Bar.Radius = std::clamp(c.X, 5, warp::MaxBrushRadius(PictureWidth(), PictureHeight())); break;
+  case TCommandKind::Pressure: FPressure = double(c.Value); break;
   case TCommandKind::Zoom:
     Bar.Zoom = std::clamp(c.Value, 0.05L, 10.0L);
     ZoomEdChanged();

@@ -86,8 +86,8 @@ bool ParseScript(std::istream& in, std::vector<TCommand>& commands, std::string&
       if (!want(1)) return fail("genau ein Wert erwartet");
       if (cmd == "tool") {
         c.Kind = TCommandKind::Tool;
-        c.Choice = IndexOf(t[1], {"grow", "shrink", "eraser", "smear", "drag"});
-        if (c.Choice < 0) return fail("unbekanntes Werkzeug (grow, shrink, eraser, smear, drag)");
+        c.Choice = IndexOf(t[1], {"grow", "shrink", "eraser", "smear", "drag", "protect", "release"});
+        if (c.Choice < 0) return fail("unbekanntes Werkzeug (grow, shrink, eraser, smear, drag, protect, release)");
       } else if (cmd == "axes") {
         c.Kind = TCommandKind::Axes;
         c.Choice = IndexOf(t[1], {"xy", "x", "y"});
@@ -101,6 +101,10 @@ bool ParseScript(std::istream& in, std::vector<TCommand>& commands, std::string&
     } else if (cmd == "strength" || cmd == "zoom") {
       c.Kind = cmd == "strength" ? TCommandKind::Strength : TCommandKind::Zoom;
       if (!want(1) || !ParseDecimal(t[1], c.Value)) return fail("eine Dezimalzahl mit Punkt erwartet");
+    } else if (cmd == "pressure") {
+      c.Kind = TCommandKind::Pressure;
+      if (!want(1) || !ParseDecimal(t[1], c.Value) || c.Value < 0 || c.Value > 1)
+        return fail("ein Druck von 0 bis 1 (Dezimalzahl mit Punkt) erwartet");
     } else if (cmd == "radius") {
       c.Kind = TCommandKind::Radius;
       if (!want(1) || !ParseInt(t[1], c.X)) return fail("eine ganze Zahl erwartet");

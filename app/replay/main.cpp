@@ -58,12 +58,16 @@ Options:
 Script: one command a line, words separated by blanks; "#" starts a comment line.
   tool grow|shrink|eraser|smear|drag   the tool (grow: bulge, shrink: pinch,
                                        eraser: back to the original)
+  tool protect|release                 paint protection (it keeps parts of the picture
+                                       in place) or remove it
   axes xy|x|y                          the directions the effect works in
   normalize on|off                     the Normalize check box
   smooth on|off                        the "Glätten" check box: the result rendered
                                        smooth instead of pixel-exact
   strength V                           0.1 .. 1 (decimal point)
-  radius N                             5 .. 300 picture pixels at zoom 1
+  radius N                             5 .. 300 picture pixels at zoom 1 (up to a tenth
+                                       of the picture's longer side if that is more)
+  pressure P                           a pen's pressure 0 .. 1 for the following steps (1)
   zoom V                               0.05 .. 10; view pixels = picture pixels x zoom
   down X Y | move X Y | up X Y         the mouse button pressed, moved, released at view
                                        pixel X Y (from the top left)

@@ -445,6 +445,13 @@ long double TSpinEdit::Value() const {
   return clamp(v);
 }
 
+void TSpinEdit::SetRange(long double minValue, long double maxValue) {
+  min_ = minValue;
+  max_ = maxValue;
+  long double shown = 0;
+  if (ParseNumber(Text(), shown) && shown != clamp(shown)) SetValue(shown);
+}
+
 void TSpinEdit::SetValue(long double v) { SetText(FormatNumber(clamp(v), type_)); }
 QString TSpinEdit::Text() const { return lineEdit()->text(); }
 void TSpinEdit::SetText(const QString& text) {

@@ -224,6 +224,8 @@ public:
   void SetText(const QString& text);
   long double MinValue() const { return min_; }
   long double MaxValue() const { return max_; }
+  // A new range; a value outside it is shown clamped.
+  void SetRange(long double minValue, long double maxValue);
   long double Increment() const { return increment_; }
   TValueType ValueType() const { return type_; }
   std::function<void()> OnChange;

@@ -424,6 +424,61 @@ void HistoryArrow(QPainter& p, bool down, bool redo) {
 void ToolUndo(QPainter& p, bool down) { HistoryArrow(p, down, false); }
 void ToolRedo(QPainter& p, bool down) { HistoryArrow(p, down, true); }
 
+// Protection glyphs, on the 24-pixel grid: a shield in the colour the editing view tints
+// protected areas with; crossed out for releasing; an eye for showing the protection.
+QPainterPath Shield() {
+  QPainterPath shield;
+  shield.moveTo(12, 2.5);
+  shield.cubicTo(15.5, 4.5, 18, 5, 20.5, 5);
+  shield.cubicTo(20.5, 13, 18, 18.5, 12, 21.5);
+  shield.cubicTo(6, 18.5, 3.5, 13, 3.5, 5);
+  shield.cubicTo(6, 5, 8.5, 4.5, 12, 2.5);
+  return shield;
+}
+
+void ToolProtect(QPainter& p, bool) {
+  QLinearGradient g(0, 3, 0, 21);
+  g.setColorAt(0, QColor(245, 110, 130));
+  g.setColorAt(1, QColor(190, 20, 50));
+  p.setPen(QPen(QColor(120, 10, 30), 1.2));
+  p.setBrush(g);
+  p.drawPath(Shield());
+  p.setPen(QPen(QColor(255, 240, 240), 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  p.drawPolyline(QPolygonF({QPointF(8, 12), QPointF(11, 15.5), QPointF(16.5, 8.5)}));
+}
+
+void ToolRelease(QPainter& p, bool) {
+  p.setPen(QPen(QColor(200, 40, 70), 1.8));
+  p.setBrush(QColor(255, 235, 238));
+  p.drawPath(Shield());
+  p.setPen(QPen(QColor(70, 70, 80), 2.6, Qt::SolidLine, Qt::RoundCap));
+  p.drawLine(QPointF(4, 20), QPointF(20, 4));
+}
+
+void ToolShowProtection(QPainter& p, bool) {
+  QPainterPath eye;
+  eye.moveTo(2, 12);
+  eye.cubicTo(7, 4.5, 17, 4.5, 22, 12);
+  eye.cubicTo(17, 19.5, 7, 19.5, 2, 12);
+  p.setPen(QPen(QColor(60, 60, 70), 1.4));
+  p.setBrush(QColor(255, 255, 255));
+  p.drawPath(eye);
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(215, 30, 60));
+  p.drawEllipse(QPointF(12, 12), 4.6, 4.6);
+  p.setBrush(QColor(30, 20, 25));
+  p.drawEllipse(QPointF(12, 12), 2.1, 2.1);
+}
+
+// One 16 x 16 glyph for the bottom bar's small buttons.
+QImage SmallGlyph(void (*draw)(QPainter&, bool)) {
+  return Supersampled(16, 16, 6, [draw](QPainter& p) {
+    p.scale(16.0 / 24, 16.0 / 24);
+    draw(p, false);
+  });
+}
+
 QImage ToolStrip(void (*draw)(QPainter&, bool)) {
   return Supersampled(48, 24, 4, [draw](QPainter& p) {
     draw(p, false);
@@ -843,6 +898,9 @@ bool WriteAll() {
   ok &= Save(ToolStrip(ToolErase), "art/tool_radierer.png");
   ok &= Save(SmallToolStrip(ToolUndo), "art/tool_rueckgaengig.png");
   ok &= Save(SmallToolStrip(ToolRedo), "art/tool_wiederholen.png");
+  ok &= Save(SmallGlyph(ToolProtect), "art/tool_schuetzen.png");
+  ok &= Save(SmallGlyph(ToolRelease), "art/tool_freigeben.png");
+  ok &= Save(SmallGlyph(ToolShowProtection), "art/tool_schutz_zeigen.png");
   ok &= Save(Wallpaper(), "art/speedbar.png");
   ok &= Save(WebGlyph(), "art/www.png");
   ok &= Save(ResultSide().convertToFormat(QImage::Format_RGB32), "art/result_side.png");

@@ -8,6 +8,9 @@
 // rendering ("/smooth"), and the rendering of the brush's square alone is timed both ways.
 // Quote the medians of the wall-clock time: big brushes share their rows.
 //
+// Big/...: grow and drag the brush-square way on a 48-megapixel photo at radius 300 and 800 (the
+// largest brush a picture of 8000 pixels offers), to be compared in one run.
+//
 // Load/...: grow, shrink and drag at 12 megapixels and radius 300 under each load of
 // load_modes.h, so that the shared rows can be compared with the caller alone in the same run,
 // quiet and with the machine busy. Interleave the repetitions on a noisy machine:
@@ -54,6 +57,7 @@ struct TSize {
   int32_t w, h;
 };
 const TSize kSizes[] = {{"1MP", 1155, 866}, {"3MP", 2000, 1500}, {"12MP", 4000, 3000}};
+const TSize kBig = {"48MP", 8000, 6000};
 const char* const kTools[] = {"grow", "shrink", "eraser", "smear", "drag"};
 
 // One picture at a time (12 megapixels take some 170 MB with the mask).
@@ -172,6 +176,12 @@ int main(int argc, char** argv) {
     for (int32_t tool : {warp::kToolGrow, warp::kToolShrink, warp::kToolDrag}) {
       const std::string name = std::string("Load/12MP/r300/") + kTools[tool] + "/" + bench::LoadName(load);
       benchmark::RegisterBenchmark(name.c_str(), Step, &kSizes[2], tool, 300, true, false, load)
+          ->Unit(benchmark::kMillisecond);
+    }
+  for (int32_t radius : {300, 800})
+    for (int32_t tool : {warp::kToolGrow, warp::kToolDrag}) {
+      const std::string name = std::string("Big/48MP/r") + std::to_string(radius) + "/" + kTools[tool];
+      benchmark::RegisterBenchmark(name.c_str(), Step, &kBig, tool, radius, true, false, bench::TLoad::Quiet)
           ->Unit(benchmark::kMillisecond);
     }
   benchmark::RegisterBenchmark("RenderSquare/12MP/r300/exact", RenderSquare, false)->Unit(benchmark::kMillisecond);

@@ -220,6 +220,35 @@ TEST_F(Replay, SettingsAreClampedToTheFieldsRanges) {
   EXPECT_NE(a, c);
 }
 
+TEST_F(Replay, ProtectedDiscStaysReleasedOneMovesPressureScalesBigPicturesGetBigBrushes) {
+  const std::string pic = Picture(120, 90);
+  const std::string protect = "tool protect\nradius 30\ndown 60 45\nup 60 45\n";
+  const std::string grow = "tool grow\nradius 50\nstrength 1\ndown 30 45\nmove 60 45\nmove 90 45\nup 90 45\n";
+  const auto kept = MaskAfter(pic, Script(protect + grow, "a.txt"), "", "a.bmp");
+  const auto freed = MaskAfter(pic, Script(protect + "tool release\nradius 40\ndown 60 45\nup 60 45\n" + grow, "b.txt"),
+                               "", "b.bmp");
+  const auto id = Identity(120, 90);
+  int changed = 0;
+  for (int32_t r = 0; r < 90; ++r)
+    for (int32_t j = 0; j < 120; ++j) {
+      const size_t n = size_t(r) * 120 + size_t(j);
+      if ((j - 60) * (j - 60) + (r - 44) * (r - 44) <= 15 * 15) {
+        EXPECT_EQ(kept[n], id[n]) << j << "," << r;
+      }
+      changed += !(kept[n] == id[n]);
+    }
+  EXPECT_GT(changed, 1000);
+  EXPECT_NE(freed[size_t(44) * 120 + 65], id[size_t(44) * 120 + 65]);
+  const std::string stroke = "tool smear\ndown 30 45\nmove 60 50\nup 60 50\n";
+  EXPECT_EQ(MaskAfter(pic, Script("pressure 0.5\n" + stroke, "c.txt"), "", "c.bmp"),
+            MaskAfter(pic, Script("strength 0.2\n" + stroke, "d.txt"), "", "d.bmp"));
+  const std::string wide = Picture(3500, 20, "wide.bmp");
+  const std::string press = "down 1750 10\nmove 1760 10\nup 1760 10\n";
+  const auto big = MaskAfter(wide, Script("radius 9999\n" + press, "e.txt"), "", "e.bmp");
+  EXPECT_EQ(big, MaskAfter(wide, Script("radius 350\n" + press, "f.txt"), "", "f.bmp"));
+  EXPECT_NE(big, MaskAfter(wide, Script("radius 300\n" + press, "g.txt"), "", "g.bmp"));
+}
+
 TEST_F(Replay, ScriptSyntaxCommentsTabsAndCrLf) {
   const std::string pic = Picture(40, 30);
   const auto a = MaskAfter(pic, Script("# a comment\r\n\r\n\ttool\tsmear \r\n  down 10 10\r\nmove 18 12\r\nup 18 12\r\n", "a.txt"),
@@ -234,7 +263,7 @@ TEST_F(Replay, MalformedLinesAreReportedWithTheirNumber) {
   const char* bad[] = {"tool hammer", "axes z",      "normalize yes", "strength 0,4", "strength 1e3",
                        "strength",    "radius 5.5",  "radius",        "zoom nan",     "down 1",
                        "move 1 2 3",  "up a b",      "tick 1",        "paint 3 4",    "tool grow grow",
-                       "undo 1",      "redo all"};
+                       "undo 1",      "redo all",    "pressure 1.5", "pressure -0.1", "tool freeze"};
   for (const char* line : bad) {
     const std::string script = Script(std::string("tool smear\n\n# fine so far\n") + line + "\ndown 1 1\n");
     const TRun r = Run(pic + " " + script + " " + Path("x.bmp") + " --mask " + Path("x.mask"));
