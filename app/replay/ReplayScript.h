@@ -6,6 +6,7 @@
 //   strength V   radius N   zoom V       down X Y   move X Y   up X Y   tick
 //   smooth on|off
 //   undo   redo   (the last stroke, as Ctrl+Z and Ctrl+Y in the window; ignored during a stroke)
+//   face eyes|nose|smile|chin|width|caricature V   (-100..100; every face of the current result)
 #pragma once
 
 #include <cstdint>
@@ -15,13 +16,14 @@
 
 namespace replay {
 
-enum class TCommandKind { Tool, Axes, Normalize, Strength, Radius, Zoom, Down, Move, Up, Tick, Undo, Redo, Smooth };
+enum class TCommandKind { Tool, Axes, Normalize, Strength, Radius, Zoom, Down, Move, Up, Tick, Undo, Redo, Smooth, Face };
 
 struct TCommand {
   TCommandKind Kind = TCommandKind::Tick;
   int32_t Line = 0;
-  int32_t Choice = 0;     // tool code 0..4; axes 0 = xy, 1 = x, 2 = y; normalize and smooth 1 = on
-  int32_t X = 0, Y = 0;   // view pixels of down/move/up; radius in X
+  int32_t Choice = 0;     // tool code 0..4; axes 0 = xy, 1 = x, 2 = y; normalize and smooth 1 = on;
+                          // face: the feature (face::TFeature), its value in X
+  int32_t X = 0, Y = 0;   // view pixels of down/move/up; radius and face value in X
   long double Value = 0;  // strength and zoom, as the spin edits read their text
 };
 
