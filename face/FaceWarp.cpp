@@ -105,8 +105,8 @@ TVec FaceOffset(const TFrame& fr, const TLandmarks& face, const TLandmarks& fitt
   TVec u;
   const auto value = [&](TFeature k) { return std::clamp(sl.Value[size_t(k)], -100, 100) / 100.0; };
   if (const double s = value(kEyes); s != 0) {
-    // Magnification 2 at the centre at 100, 1/1.4 at -100, fading out at 2.6 eye radii.
-    const double a = s > 0 ? 0.5 * s : 0.4 * s;
+    // Magnification 2 at the centre at 100, 1/1.55 at -100, fading out at 2.6 eye radii.
+    const double a = s > 0 ? 0.5 * s : 0.55 * s;
     for (const int first : {36, 42}) {
       const TVec c = Mean(L, first, first + 5);
       double r = 0;
@@ -128,7 +128,7 @@ TVec FaceOffset(const TFrame& fr, const TLandmarks& face, const TLandmarks& fitt
     for (const int corner : {48, 54}) {
       const TVec c = At(L, corner);
       const double out = corner == 48 ? -1 : 1;
-      const TVec move{0.03 * mw * s * out, -0.12 * mw * s}; // up and a little outwards
+      const TVec move{0.03 * mw * s * out, -0.16 * mw * s}; // up and a little outwards
       u = u - Bump(Length(q - c) / (0.5 * mw)) * move;
     }
   }

@@ -87,14 +87,14 @@ void TReplayHost::Run(const TCommand& c) {
 }
 
 std::vector<face::TLandmarks> TReplayHost::FindFaces(std::string& error) {
-  if (finder_ == nullptr) {
-    auto finder = std::make_unique<face::TFaceFinder>();
+  if (Finder == nullptr) {
+    auto finder = std::make_shared<face::TFaceFinder>();
     if (!finder->Load(ModelFile, error)) return {};
     ModelMs = finder->LoadMs();
-    finder_ = std::move(finder);
+    Finder = std::move(finder);
   }
   face::TFindStats stats;
-  std::vector<face::TLandmarks> faces = finder_->Find(face::GrayOf(FResultDib), {}, &stats);
+  std::vector<face::TLandmarks> faces = Finder->Find(face::GrayOf(FResultDib), {}, &stats);
   FaceCount = int32_t(faces.size());
   DetectMs = stats.DetectMs;
   Searched = true;

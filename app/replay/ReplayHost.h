@@ -35,17 +35,15 @@ public:
   // Milliseconds of each step (press, move or tick during a stroke).
   std::vector<double> StepTimes;
 
-  // The faces of the current result (the model is loaded at the first search). Empty with a
-  // German message in `error` when the model is missing.
+  // The faces of the current result (the model is loaded at the first search unless Finder is
+  // set already). Empty with a German message in `error` when the model is missing.
   std::vector<face::TLandmarks> FindFaces(std::string& error);
   std::string ModelFile = face::kModelPath;
+  std::shared_ptr<face::TFaceFinder> Finder;
   // Of the last search: faces found, milliseconds of the model's loading and of the search.
   int32_t FaceCount = 0;
   double ModelMs = 0, DetectMs = 0;
   bool Searched = false;
-
-private:
-  std::unique_ptr<face::TFaceFinder> finder_;
 };
 
 // "faces N, model M ms, detect D ms"
