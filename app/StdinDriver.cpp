@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StdinDriver.h"
 
+#include "FaceDialog.h"
 #include "MainUnit.h"
 #include "ReplayScript.h"
 #include "ShellControls.h"
@@ -141,7 +142,8 @@ private:
   QWidget* Named(const QString& text) const {
     const std::pair<const char*, QWidget*> named[] = {
         {"ueberbtn", FForm.ueberbtn},   {"endebtn", FForm.endebtn},   {"wwwBtn", FForm.wwwBtn},
-        {"SaveAsBtn", FForm.SaveAsBtn}, {"PrintBtn", FForm.PrintBtn}, {"SpeedBar1", FForm.SpeedBar1}};
+        {"SaveAsBtn", FForm.SaveAsBtn}, {"PrintBtn", FForm.PrintBtn}, {"SpeedBar1", FForm.SpeedBar1},
+        {"FaceBtn", FForm.FaceBtn}};
     for (const auto& [name, widget] : named)
       if (text == name) return widget;
     return nullptr;
@@ -199,6 +201,11 @@ private:
     case K::Redo: FForm.WiederholenBtnClick(FForm.WiederholenBtn); break;
     case K::Smooth:
       if (FForm.GlaettenCheck->isChecked() != (c.Choice == 1)) FForm.GlaettenCheck->click();
+      break;
+    case K::Face:
+      // The open dialog "Gesicht formen" gets the value on its slider.
+      if (auto* form = dynamic_cast<TFaceForm*>(QApplication::activeModalWidget()))
+        form->Slider[size_t(c.Choice)]->setValue(c.X);
       break;
     }
   }
