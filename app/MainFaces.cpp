@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -31,7 +32,8 @@ namespace {
 // The search's state, owned by the window (a child object, so it goes with it).
 class TFaceTools : public QObject {
 public:
-  explicit TFaceTools(QObject* parent) : QObject(parent) {}
+  explicit TFaceTools(QObject* parent) : QObject(parent) { setObjectName(kName); }
+  static constexpr const char* kName = "TFaceTools";
   ~TFaceTools() override {
     cancel_ = true;
     if (worker_.joinable()) worker_.join();
@@ -98,7 +100,10 @@ private:
   std::function<void(QMenu&)> fill_;
 };
 
-TFaceTools* Tools(QObject* window) { return window->findChild<TFaceTools*>(QString(), Qt::FindDirectChildrenOnly); }
+// (Found by name: the class has no meta-object of its own for a typed search.)
+TFaceTools* Tools(QObject* window) {
+  return static_cast<TFaceTools*>(window->findChild<QObject*>(TFaceTools::kName, Qt::FindDirectChildrenOnly));
+}
 
 } // namespace
 
@@ -153,10 +158,18 @@ void TMainForm::FaceBtnClick(QObject*) {
       return;
     }
     TFaceForm form(this, int(faces.size()));
-    // Beside the window where the screen has room, so the face stays in view.
-    const QRect frame = frameGeometry();
-    const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
-    if (frame.right() + form.width() + 20 < screen.right()) form.move(frame.right() + 8, frame.top());
+    // The faces in view, and the dialog on the side of the screen away from them.
+    const warp::TRect faceView = ViewRectOf(face::FaceArea(faces, PictureWidth(), PictureHeight()));
+    const QPoint faceCentre((faceView.Left + faceView.Right) / 2, (faceView.Top + faceView.Bottom) / 2);
+    ScrollBox1->ensureVisible(faceCentre.x(), faceCentre.y(), (faceView.Right - faceView.Left) / 2,
+                              (faceView.Bottom - faceView.Top) / 2);
+    if (const QScreen* s = this->screen()) {
+      const QRect screen = s->availableGeometry(), frame = frameGeometry();
+      const int x = PaintBox1->mapToGlobal(faceCentre).x() < screen.center().x()
+                        ? std::min(frame.right() + 8, screen.right() - form.width())
+                        : std::max(frame.left() - form.width() - 8, screen.left());
+      form.move(x, std::max(frame.top(), screen.top()));
+    }
     const auto chosen = [&] {
       const int k = form.FaceChoice();
       return k < 0 ? faces : std::vector<face::TLandmarks>{faces[size_t(k)]};
