@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -107,6 +108,18 @@ private:
       return Answer("ok");
     }
     if (verb == "play") return Answer(Play(arg));
+    if (verb == "face") {
+      // The open dialog "Gesicht formen" gets the value on its slider.
+      auto* form = dynamic_cast<TFaceForm*>(QApplication::activeModalWidget());
+      const int k = int(std::find(face::kFeatureWords.begin(), face::kFeatureWords.end(), arg.section(' ', 0, 0)) -
+                        face::kFeatureWords.begin());
+      bool ok = false;
+      const int v = arg.section(' ', 1, 1).toInt(&ok);
+      if (form == nullptr) return Answer("error no face dialog is open");
+      if (k >= face::kFeatureCount || !ok) return Answer("error face " + arg);
+      form->Slider[size_t(k)]->setValue(v);
+      return Answer("ok");
+    }
     if (verb == "shot") {
       QWidget* part = arg.isEmpty() ? nullptr : Named(arg);
       if (!arg.isEmpty() && part == nullptr) return Answer("error shot " + arg);
@@ -202,11 +215,8 @@ private:
     case K::Smooth:
       if (FForm.GlaettenCheck->isChecked() != (c.Choice == 1)) FForm.GlaettenCheck->click();
       break;
-    case K::Face:
-      // The open dialog "Gesicht formen" gets the value on its slider.
-      if (auto* form = dynamic_cast<TFaceForm*>(QApplication::activeModalWidget()))
-        form->Slider[size_t(c.Choice)]->setValue(c.X);
-      break;
+    case K::Face: break; // answered in Execute
+
     }
   }
 

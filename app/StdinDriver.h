@@ -17,8 +17,9 @@
 //   play SCRIPT         plays a morphane-replay stroke script in the window, in one go
 //   tool|axes|normalize|smooth|strength|radius|zoom|down|move|up|tick ...
 //                       one stroke-script command, as morphane-replay reads it
-//   face FEATURE V      sets the slider of the open dialog "Gesicht formen" (click FaceBtn
-//                       opens it once the faces are found)
+//   face FEATURE V      sets the slider (eyes, nose, ...) of the open dialog "Gesicht formen";
+//                       an error while it is not open (click FaceBtn opens it once the faces
+//                       are found)
 //   shot [PART]         waits until the top window is shown and answers its window id; with
 //                       PART (SpeedBar1, SaveAsBtn, ...) also that part's rectangle in it
 //

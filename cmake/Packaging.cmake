@@ -18,6 +18,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "http://www.morphane.example")
 # Run-time dependencies from the libraries the programs link (dpkg-shlibdeps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The landmark model for "Gesicht formen"; without it only the face functions are off.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libdlib-data")
 # Quick to make and to unpack; the package is small either way.
 set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)
 set(CPACK_STRIP_FILES ON)
