@@ -18,9 +18,9 @@ namespace {
 // The reduced copy the faces are first looked for in holds at most this many pixels: a search
 // there takes about 0.1 s.
 constexpr double kSearchPixels = 1.0e6;
-// The detector finds faces from about 80 pixels on; a face found smaller than twice that may
-// have smaller neighbours, so the picture is searched again at twice the size.
-constexpr long kSmallFace = 160;
+// The detector finds faces from about 80 pixels on; a face found smaller than 1.5 times that
+// may have neighbours too small for it, so the picture is searched again at twice the size.
+constexpr long kSmallFace = 120;
 // The detector's confidence below which a find is dropped. Its own default, 0, keeps weak finds
 // such as the round mission patch on the sleeve in the astronaut portrait (0.06).
 constexpr double kMinConfidence = 0.2;
@@ -37,6 +37,11 @@ double MsSince(std::chrono::steady_clock::time_point t0) {
 // enlarging.
 void Resample(const TGray& g, long width, long height, TImage& out) {
   out.set_size(height, width);
+  if (width == g.Width && height == g.Height) {
+    for (long y = 0; y < height; ++y)
+      std::copy_n(g.Pixels.data() + size_t(y) * size_t(g.Width), size_t(width), &out[y][0]);
+    return;
+  }
   if (width <= g.Width && height <= g.Height) {
     std::vector<long> x0(size_t(width) + 1);
     for (long x = 0; x <= width; ++x) x0[size_t(x)] = long(int64_t(x) * g.Width / width);
