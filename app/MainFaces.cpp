@@ -78,11 +78,13 @@ private:
   bool busy_ = false;
 };
 
-// The context menu of the editing view, from the keyboard only.
+// The context menu of the editing view, from the keyboard only (the menu key or Shift+F10,
+// whether the view or its scroll box has the focus).
 class TViewMenu : public QObject {
 public:
-  TViewMenu(QWidget* view, std::function<void(QMenu&)> fill) : QObject(view), fill_(std::move(fill)) {
-    view->installEventFilter(this);
+  TViewMenu(std::initializer_list<QWidget*> parts, std::function<void(QMenu&)> fill)
+      : QObject(*parts.begin()), fill_(std::move(fill)) {
+    for (QWidget* w : parts) w->installEventFilter(this);
   }
 
 protected:
@@ -122,7 +124,7 @@ void TMainForm::BuildFaceTools() {
   connect(key, &QShortcut::activated, this, [this] { FaceBtnClick(FaceBtn); });
   key->setEnabled(PageControl2->currentIndex() == 1);
   connect(PageControl2, &QTabWidget::currentChanged, key, [this, key] { key->setEnabled(PageControl2->currentIndex() == 1); });
-  new TViewMenu(PaintBox1, [this](QMenu& menu) {
+  new TViewMenu({PaintBox1, ScrollBox1, ScrollBox1->viewport()}, [this](QMenu& menu) {
     QAction* a = menu.addAction(QIcon(":/art/tool_gesicht.png"), "Gesicht formen...", this, [this] { FaceBtnClick(FaceBtn); });
     a->setShortcut(QKeySequence(Qt::Key_F));
     a->setEnabled(FaceBtn->isEnabled());

@@ -123,6 +123,32 @@ TEST_F(Faces, ChangesReadBackAndUndoExactly) {
   EXPECT_GT(Deviation(change("face caricature 100")), Deviation(before) * 1.2);
 }
 
+TEST_F(Faces, PreviewCancelsExactlyAndCommitsOneStep) {
+  const std::vector<uint8_t> original = State();
+  std::string error;
+  const std::vector<TLandmarks> faces = host.FindFaces(error);
+  face::TFaceSliders a, b;
+  a.Value = {80, -40, 60, 0, 30, 100};
+  b.Value = {-50, 0, 0, 70, -60, 0};
+  {
+    face::TFacePreview preview(host, faces);
+    preview.Show(a);
+    preview.Show(b);
+    EXPECT_FALSE(State() == original);
+    preview.Cancel();
+    EXPECT_TRUE(State() == original);
+    EXPECT_FALSE(host.CanUndo());
+    preview.Show(a);
+    EXPECT_TRUE(preview.Commit(b));
+  }
+  const std::vector<uint8_t> committed = State();
+  Run("undo");
+  EXPECT_TRUE(State() == original);
+  EXPECT_FALSE(host.CanUndo());
+  ASSERT_TRUE(face::ApplyFaceChange(host, faces, b));
+  EXPECT_TRUE(State() == committed) << "the preview's OK differs from the change applied directly";
+}
+
 TEST_F(Faces, NothingChangesWithoutAFaceOrAValue) {
   const std::vector<uint8_t> original = State();
   Run("face chin 0");
