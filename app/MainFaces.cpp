@@ -151,9 +151,12 @@ void TMainForm::FaceBtnClick(QObject*) {
       platform::MessageBox(this, error, "Gesicht formen", platform::MB_OK | platform::MB_ICONWARNING);
       return;
     }
+    // Strokes or another picture meanwhile: the faces are looked for again in what is shown now.
     if (source != FSourceDib.Bits || steps != FHistory.UndoCount() + FHistory.RedoCount() || FStrokeActive ||
-        !ResultFits())
+        !ResultFits()) {
+      if (!FStrokeActive && ResultFits()) FaceBtnClick(FaceBtn);
       return;
+    }
     if (faces.empty()) {
       platform::MessageBox(this, "Auf dem Bild wurde kein Gesicht gefunden. Es wurde nichts geändert.",
                            "Gesicht formen", platform::MB_OK | platform::MB_ICONINFORMATION);
