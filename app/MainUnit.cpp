@@ -165,6 +165,7 @@ void TMainForm::buildWindow() {
 
   buildKeys();
   buildProtection();
+  BuildFaceTools();
   // Wheel notches over any part of the window reach FormMouseWheelDown/Up first.
   qApp->installEventFilter(this);
 }

@@ -187,6 +187,10 @@ public:
   void BitBtn2Click(QObject* Sender);
   // The deformation as an animated GIF (app/MainAnimation.cpp).
   void AnimBtnClick(QObject* Sender);
+  // "Gesicht formen" (app/MainFaces.cpp): the button, the key F and the view's context menu.
+  QToolButton* FaceBtn = nullptr;
+  void BuildFaceTools();
+  void FaceBtnClick(QObject* Sender);
 
   // --- editing view ----------------------------------------------------------------------------
   // Button and modifiers are not looked at: any button starts and ends a stroke.

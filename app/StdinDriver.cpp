@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StdinDriver.h"
 
+#include "FaceDialog.h"
 #include "MainUnit.h"
 #include "ReplayScript.h"
 #include "ShellControls.h"
@@ -24,6 +25,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -109,6 +111,18 @@ private:
       return Answer("ok");
     }
     if (verb == "play") return Answer(Play(arg));
+    if (verb == "face") {
+      // The open dialog "Gesicht formen" gets the value on its slider.
+      auto* form = dynamic_cast<TFaceForm*>(QApplication::activeModalWidget());
+      const int k = int(std::find(face::kFeatureWords.begin(), face::kFeatureWords.end(), arg.section(' ', 0, 0)) -
+                        face::kFeatureWords.begin());
+      bool ok = false;
+      const int v = arg.section(' ', 1, 1).toInt(&ok);
+      if (form == nullptr) return Answer("error no face dialog is open");
+      if (k >= face::kFeatureCount || !ok) return Answer("error face " + arg);
+      form->Slider[size_t(k)]->setValue(v);
+      return Answer("ok");
+    }
     if (verb == "shot") {
       QWidget* part = arg.isEmpty() ? nullptr : Named(arg);
       if (!arg.isEmpty() && part == nullptr) return Answer("error shot " + arg);
@@ -145,7 +159,8 @@ private:
     const std::pair<const char*, QWidget*> named[] = {
         {"ueberbtn", FForm.ueberbtn},   {"endebtn", FForm.endebtn},   {"wwwBtn", FForm.wwwBtn},
         {"SaveAsBtn", FForm.SaveAsBtn}, {"PrintBtn", FForm.PrintBtn}, {"SpeedBar1", FForm.SpeedBar1},
-        {"SchutzZeigenBtn", FForm.SchutzZeigenBtn}, {"BottomTools", FForm.BottomTools}};
+        {"SchutzZeigenBtn", FForm.SchutzZeigenBtn}, {"BottomTools", FForm.BottomTools},
+        {"FaceBtn", FForm.FaceBtn}};
     for (const auto& [name, widget] : named)
       if (text == name) return widget;
     return nullptr;
@@ -210,6 +225,8 @@ private:
     case K::Smooth:
       if (FForm.GlaettenCheck->isChecked() != (c.Choice == 1)) FForm.GlaettenCheck->click();
       break;
+    case K::Face: break; // answered in Execute
+
     }
   }
 

@@ -45,6 +45,8 @@ if [ "${1:-}" != "--inside" ]; then
   cp "$images/portrait.png" "$work/home/Bilder/portrait.png"
   cp "$images/werkzeug-wachsen.png" "$work/home/Bilder/grosse-augen.png"
   printf 'kein Bild\n' > "$work/home/Bilder/kaputt.jpg"
+  # A portrait the face detector finds (python3-skimage), for "Gesicht formen".
+  cp /usr/lib/python3/dist-packages/skimage/data/astronaut.png "$work/home/Bilder/astronaut.png"
   touch -d "2026-05-04 10:00:00" "$work/home/Bilder"/*
 
   export MORPHANE_SHOTS_WORK=$work
@@ -186,6 +188,21 @@ run_session() {
   send click "Animation speichern..."
   shot animation-speichern
   send cancel
+  # "Gesicht formen": the faces are searched in the background, then the dialog opens.
+  send page 0
+  send open "$home/Bilder/astronaut.png"
+  send click FaceBtn
+  for _ in $(seq 120); do
+    echo "face eyes 60" >&"${APP[1]}"
+    read -r -t 60 reply <&"${APP[0]}" || abort "no answer to 'face eyes 60'"
+    [ "$reply" = ok ] && break
+    sleep 0.5
+  done
+  [ "$reply" = ok ] || abort "the dialog Gesicht formen did not open"
+  send face smile 70
+  shot gesicht-formen
+  send click OK
+  shot gesicht-formen-ergebnis
   send click endebtn
   shot beenden
   # The program ends with this click; its answer may not come any more.

@@ -2,10 +2,12 @@
 #include "ReplayHost.h"
 
 #include "DepthPromotion.h"
+#include "FaceWarp.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <iostream>
 
 namespace replay {
 
@@ -70,7 +72,43 @@ void TReplayHost::Run(const TCommand& c) {
   case TCommandKind::Tick: timed(FStrokeActive, [&] { TimerTick(); }); break;
   case TCommandKind::Undo: Undo(); break;
   case TCommandKind::Redo: Redo(); break;
+  case TCommandKind::Face: {
+    if (FStrokeActive) break;
+    std::string error;
+    const std::vector<face::TLandmarks> faces = FindFaces(error);
+    face::TFaceSliders sliders;
+    sliders.Value[size_t(c.Choice)] = c.X;
+    if (faces.empty()) {
+      std::cerr << "Zeile " << c.Line << ": " << (error.empty() ? "Kein Gesicht gefunden, nichts geändert." : error)
+                << "\n";
+      break;
+    }
+    face::ApplyFaceChange(*this, faces, sliders);
+    break;
   }
+  }
+}
+
+std::vector<face::TLandmarks> TReplayHost::FindFaces(std::string& error) {
+  if (Finder == nullptr) {
+    auto finder = std::make_shared<face::TFaceFinder>();
+    if (!finder->Load(ModelFile, error)) return {};
+    ModelMs = finder->LoadMs();
+    Finder = std::move(finder);
+  }
+  face::TFindStats stats;
+  std::vector<face::TLandmarks> faces = Finder->Find(face::GrayOf(FResultDib), {}, &stats);
+  FaceCount = int32_t(faces.size());
+  DetectMs = stats.DetectMs;
+  Searched = true;
+  return faces;
+}
+
+std::string FaceTimingLine(const TReplayHost& host) {
+  char line[128];
+  std::snprintf(line, sizeof line, "faces %d, model %.0f ms, detect %.0f ms", host.FaceCount, host.ModelMs,
+                host.DetectMs);
+  return line;
 }
 
 std::string TimingLine(std::vector<double> times) {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "EditorCore.h"
+#include "Landmarks.h"
 #include "ReplayScript.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,7 +34,20 @@ public:
 
   // Milliseconds of each step (press, move or tick during a stroke).
   std::vector<double> StepTimes;
+
+  // The faces of the current result (the model is loaded at the first search unless Finder is
+  // set already). Empty with a German message in `error` when the model is missing.
+  std::vector<face::TLandmarks> FindFaces(std::string& error);
+  std::string ModelFile = face::kModelPath;
+  std::shared_ptr<face::TFaceFinder> Finder;
+  // Of the last search: faces found, milliseconds of the model's loading and of the search.
+  int32_t FaceCount = 0;
+  double ModelMs = 0, DetectMs = 0;
+  bool Searched = false;
 };
+
+// "faces N, model M ms, detect D ms"
+std::string FaceTimingLine(const TReplayHost& host);
 
 // "steps N, median M ms, max X ms"
 std::string TimingLine(std::vector<double> times);

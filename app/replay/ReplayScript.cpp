@@ -111,6 +111,12 @@ bool ParseScript(std::istream& in, std::vector<TCommand>& commands, std::string&
     } else if (cmd == "down" || cmd == "move" || cmd == "up") {
       c.Kind = cmd == "down" ? TCommandKind::Down : cmd == "move" ? TCommandKind::Move : TCommandKind::Up;
       if (!want(2) || !ParseInt(t[1], c.X) || !ParseInt(t[2], c.Y)) return fail("zwei ganze Zahlen X Y erwartet");
+    } else if (cmd == "face") {
+      c.Kind = TCommandKind::Face;
+      if (!want(2)) return fail("ein Merkmal und ein Wert erwartet");
+      c.Choice = IndexOf(t[1], {"eyes", "nose", "smile", "chin", "width", "caricature"});
+      if (c.Choice < 0) return fail("unbekanntes Merkmal (eyes, nose, smile, chin, width, caricature)");
+      if (!ParseInt(t[2], c.X) || c.X < -100 || c.X > 100) return fail("ein Wert von -100 bis 100 erwartet");
     } else if (cmd == "tick" || cmd == "undo" || cmd == "redo") {
       c.Kind = cmd == "tick" ? TCommandKind::Tick : cmd == "undo" ? TCommandKind::Undo : TCommandKind::Redo;
       if (!want(0)) return fail(cmd + " hat keine Werte");

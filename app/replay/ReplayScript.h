@@ -6,6 +6,7 @@
 //   strength V   radius N   zoom V   pressure P   down X Y   move X Y   up X Y   tick
 //   smooth on|off
 //   undo   redo   (the last stroke, as Ctrl+Z and Ctrl+Y in the window; ignored during a stroke)
+//   face eyes|nose|smile|chin|width|caricature V   (-100..100; every face of the current result)
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,7 @@
 
 namespace replay {
 
-enum class TCommandKind { Tool, Axes, Normalize, Strength, Radius, Zoom, Down, Move, Up, Tick, Undo, Redo, Smooth, Pressure };
+enum class TCommandKind { Tool, Axes, Normalize, Strength, Radius, Zoom, Down, Move, Up, Tick, Undo, Redo, Smooth, Pressure, Face };
 
 // Tool choices beyond the five tool codes: the protection brush and the release brush.
 constexpr int32_t kChoiceProtect = 5;
@@ -24,8 +25,9 @@ constexpr int32_t kChoiceRelease = 6;
 struct TCommand {
   TCommandKind Kind = TCommandKind::Tick;
   int32_t Line = 0;
-  int32_t Choice = 0;     // tool code 0..4 or kChoiceProtect, kChoiceRelease; axes 0 = xy, 1 = x, 2 = y; normalize and smooth 1 = on
-  int32_t X = 0, Y = 0;   // view pixels of down/move/up; radius in X
+  int32_t Choice = 0;     // tool code 0..4 or kChoiceProtect, kChoiceRelease; axes 0 = xy, 1 = x, 2 = y;
+                          // normalize and smooth 1 = on; face: the feature (face::TFeature)
+  int32_t X = 0, Y = 0;   // view pixels of down/move/up; radius and face value in X
   long double Value = 0;  // strength and zoom, as the spin edits read their text; pressure 0..1
 };
 

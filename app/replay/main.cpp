@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--timing] [--full]
+// morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--faces FILE] [--timing] [--full]
 //                 [--animate FILE.gif [--frames N] [--size S]]
 //
 // Opens INPUT as the main window opens a picture, plays the stroke SCRIPT through the editing
@@ -8,7 +8,9 @@
 // integers); --timing prints the step times on stderr; --full runs every step over the whole
 // picture instead of only the brush square (same results, for comparisons); --animate also
 // writes the deformation as an animated GIF of N frames (24) from the source to the smooth
-// result, the frames' longer side at most S pixels (800; 0: the picture's own size).
+// result, the frames' longer side at most S pixels (800; 0: the picture's own size); --faces
+// writes the faces found in the result, one line each, left to right, 68 pairs "x y" in picture
+// pixels from the top-left corner.
 //
 // --help prints the script commands, --version the build's version.
 //
@@ -30,11 +32,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Aufruf: morphane-replay EINGABE SKRIPT AUSGABE [--mask MASKENDATEI] [--timing] [--full]\n"
+    "Aufruf: morphane-replay EINGABE SKRIPT AUSGABE [--mask MASKENDATEI] [--faces DATEI] [--timing] [--full]\n"
     "                       [--animate DATEI.gif [--frames N] [--size S]]";
 
 // --help: the same content as the manual page morphane-replay(1), in short.
-constexpr const char* kHelp = R"(Usage: morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--timing] [--full]
+constexpr const char* kHelp = R"(Usage: morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--faces FILE] [--timing] [--full]
                        [--animate FILE.gif [--frames N] [--size S]]
 
 Opens the picture INPUT as the Morphane window opens it (24 bits per pixel, undeformed, the
@@ -45,7 +47,11 @@ extension (.bmp or .png). Nothing is written unless everything succeeded.
 Options:
   --mask MASKFILE  also write the mask: width x height entries, rows bottom-up, each the
                    source column X then row Y as little-endian signed 32-bit integers
-  --timing         print "steps N, median M ms, max X ms" on standard error
+  --faces FILE     also write the faces found in the result: one line per face, left
+                   to right, 68 pairs "x y" in picture pixels from the top-left corner
+                   (needs the landmark model of the Debian package libdlib-data)
+  --timing         print "steps N, median M ms, max X ms" on standard error, and
+                   "faces N, model M ms, detect D ms" when faces were looked for
   --full           run every step over the whole picture instead of the brush square
                    (the same result, for comparisons)
   --animate FILE.gif  also write the deformation as an animated GIF, from the picture
@@ -75,13 +81,17 @@ Script: one command a line, words separated by blanks; "#" starts a comment line
                                        the window)
   undo | redo                          the last stroke undone, done again (Ctrl+Z and
                                        Ctrl+Y in the window; ignored during a stroke)
+  face eyes|nose|smile|chin|width|caricature V
+                                       every face found in the current result changed,
+                                       V from -100 to 100 (0: unchanged), as one step
+                                       that undo takes back; no face: a message, no change
 
 Exit status: 0 done; 1 the picture could not be opened or a file not written; 2 bad
 arguments or a malformed script line (its number is named).
 )";
 
 struct TArgs {
-  std::string input, script, output, mask, animate;
+  std::string input, script, output, mask, animate, faces;
   bool timing = false, full = false;
   warp::TAnimationOptions animation;
 };
@@ -101,9 +111,9 @@ bool ParseArgs(int argc, char** argv, TArgs& a) {
     const std::string s = argv[i];
     if (s == "--timing") a.timing = true;
     else if (s == "--full") a.full = true;
-    else if (s == "--mask" || s == "--animate") {
+    else if (s == "--mask" || s == "--animate" || s == "--faces") {
       if (i + 1 >= argc) return false;
-      (s == "--mask" ? a.mask : a.animate) = argv[++i];
+      (s == "--mask" ? a.mask : s == "--faces" ? a.faces : a.animate) = argv[++i];
     } else if (s == "--frames") {
       if (i + 1 >= argc || !ParseCount(argv[++i], warp::kMinFrames, warp::kMaxFrames, a.animation.Frames)) return false;
     } else if (s == "--size") {
@@ -199,6 +209,23 @@ int main(int argc, char** argv) {
 
   for (const replay::TCommand& c : commands) host.Run(c);
 
+  std::string facesText;
+  if (!args.faces.empty()) {
+    const std::vector<face::TLandmarks> faces = host.FindFaces(error);
+    if (!error.empty()) {
+      std::cerr << error << "\n";
+      return 1;
+    }
+    char pair[64];
+    for (const face::TLandmarks& f : faces) {
+      for (size_t i = 0; i < f.size(); ++i) {
+        std::snprintf(pair, sizeof pair, "%s%g %g", i ? " " : "", f[i].x, f[i].y);
+        facesText += pair;
+      }
+      facesText += "\n";
+    }
+  }
+
   std::string maskTmp;
   if (!args.mask.empty() && !WriteMask(host, args.mask, maskTmp, error)) {
     std::cerr << error << "\n";
@@ -215,6 +242,14 @@ int main(int argc, char** argv) {
     std::cerr << "Die Maskendatei \"" << args.mask << "\" konnte nicht geschrieben werden.\n";
     return 1;
   }
+  if (!args.faces.empty()) {
+    std::ofstream out(args.faces, std::ios::binary | std::ios::trunc);
+    out << facesText;
+    if (!out.flush()) {
+      std::cerr << "Die Gesichterdatei \"" << args.faces << "\" konnte nicht geschrieben werden.\n";
+      return 1;
+    }
+  }
   if (!args.animate.empty()) {
     const auto t0 = std::chrono::steady_clock::now();
     if (!host.WriteAnimation(args.animate, args.animation, error)) {
@@ -225,5 +260,6 @@ int main(int argc, char** argv) {
     if (args.timing) std::fprintf(stderr, "animation %d frames, %.0f ms\n", args.animation.Frames, ms);
   }
   if (args.timing) std::cerr << replay::TimingLine(host.StepTimes) << "\n";
+  if (args.timing && host.Searched) std::cerr << replay::FaceTimingLine(host) << "\n";
   return 0;
 }

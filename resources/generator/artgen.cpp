@@ -497,6 +497,22 @@ QImage SmallToolStrip(void (*draw)(QPainter&, bool)) {
   });
 }
 
+// The bottom bar's "Gesicht formen": an oval face with eyes and a smile, 16 x 16.
+QImage FaceGlyph() {
+  return Supersampled(16, 16, 6, [](QPainter& p) {
+    p.setPen(QPen(QColor(70, 50, 40), 1.1));
+    p.setBrush(QColor(246, 206, 170));
+    p.drawEllipse(QRectF(2.5, 1.0, 11, 14));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 60, 120));
+    p.drawEllipse(QPointF(5.8, 6.6), 1.3, 1.3);
+    p.drawEllipse(QPointF(10.2, 6.6), 1.3, 1.3);
+    p.setPen(QPen(QColor(170, 40, 40), 1.1, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(5.0, 8.0, 6, 4), 200 * 16, 140 * 16);
+  });
+}
+
 // ---------------------------------------------------------------------------------------------
 // Image buttons of the bottom bar: 101 x 30, normal and pressed.
 
@@ -901,6 +917,7 @@ bool WriteAll() {
   ok &= Save(SmallGlyph(ToolProtect), "art/tool_schuetzen.png");
   ok &= Save(SmallGlyph(ToolRelease), "art/tool_freigeben.png");
   ok &= Save(SmallGlyph(ToolShowProtection), "art/tool_schutz_zeigen.png");
+  ok &= Save(FaceGlyph(), "art/tool_gesicht.png");
   ok &= Save(Wallpaper(), "art/speedbar.png");
   ok &= Save(WebGlyph(), "art/www.png");
   ok &= Save(ResultSide().convertToFormat(QImage::Format_RGB32), "art/result_side.png");
