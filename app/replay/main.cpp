@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--timing] [--full]
+// morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--timing] [--full] [--apply PROJECT]
 //                 [--animate FILE.gif [--frames N] [--size S]]
 //
 // Opens INPUT as the main window opens a picture, plays the stroke SCRIPT through the editing
@@ -9,12 +9,16 @@
 // picture instead of only the brush square (same results, for comparisons); --animate also
 // writes the deformation as an animated GIF of N frames (24) from the source to the smooth
 // result, the frames' longer side at most S pixels (800; 0: the picture's own size).
+// INPUT and OUTPUT may be projects (*.morphane): the work goes on where it was saved, and is
+// saved with its history and settings. --apply puts a project's deformation, scaled to INPUT's
+// size, on INPUT before the script runs.
 //
 // --help prints the script commands, --version the build's version.
 //
 // Exit status: 0 done; 1 the picture could not be opened or a file not written; 2 bad
 // arguments or a malformed script line. Nothing is written unless everything succeeded.
 #include "Animation.h"
+#include "Project.h"
 #include "ReplayHost.h"
 #include "ReplayScript.h"
 #include "morphane_version.h"
@@ -31,16 +35,20 @@ namespace {
 
 constexpr const char* kUsage =
     "Aufruf: morphane-replay EINGABE SKRIPT AUSGABE [--mask MASKENDATEI] [--timing] [--full]\n"
+    "                       [--apply PROJEKT]\n"
     "                       [--animate DATEI.gif [--frames N] [--size S]]";
 
 // --help: the same content as the manual page morphane-replay(1), in short.
 constexpr const char* kHelp = R"(Usage: morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--timing] [--full]
-                       [--animate FILE.gif [--frames N] [--size S]]
+                       [--apply PROJECT] [--animate FILE.gif [--frames N] [--size S]]
 
 Opens the picture INPUT as the Morphane window opens it (24 bits per pixel, undeformed, the
 settings of a new window: grow, X & Y, Normalize on, strength 0.4, radius 50, zoom 1), plays
 the stroke SCRIPT through the editing view's own code and writes the result to OUTPUT, by its
 extension (.bmp or .png). Nothing is written unless everything succeeded.
+INPUT may be a Morphane project (.morphane): its picture, mask, stroke history (undo
+and redo) and settings are taken up where they were saved. OUTPUT ending in .morphane
+saves the project (picture, mask, history, settings) instead of the result.
 
 Options:
   --mask MASKFILE  also write the mask: width x height entries, rows bottom-up, each the
@@ -48,6 +56,8 @@ Options:
   --timing         print "steps N, median M ms, max X ms" on standard error
   --full           run every step over the whole picture instead of the brush square
                    (the same result, for comparisons)
+  --apply PROJECT  put the deformation saved in PROJECT (.morphane), scaled to the
+                   picture's size, on INPUT before the script runs (undo takes it back)
   --animate FILE.gif  also write the deformation as an animated GIF, from the picture
                    to the smooth result
   --frames N       frames of the animation, 2 .. 250 (24)
@@ -77,7 +87,7 @@ arguments or a malformed script line (its number is named).
 )";
 
 struct TArgs {
-  std::string input, script, output, mask, animate;
+  std::string input, script, output, mask, animate, apply;
   bool timing = false, full = false;
   warp::TAnimationOptions animation;
 };
@@ -97,9 +107,9 @@ bool ParseArgs(int argc, char** argv, TArgs& a) {
     const std::string s = argv[i];
     if (s == "--timing") a.timing = true;
     else if (s == "--full") a.full = true;
-    else if (s == "--mask" || s == "--animate") {
+    else if (s == "--mask" || s == "--animate" || s == "--apply") {
       if (i + 1 >= argc) return false;
-      (s == "--mask" ? a.mask : a.animate) = argv[++i];
+      (s == "--mask" ? a.mask : s == "--apply" ? a.apply : a.animate) = argv[++i];
     } else if (s == "--frames") {
       if (i + 1 >= argc || !ParseCount(argv[++i], warp::kMinFrames, warp::kMaxFrames, a.animation.Frames)) return false;
     } else if (s == "--size") {
@@ -178,8 +188,22 @@ int main(int argc, char** argv) {
 
   replay::TReplayHost host;
   host.FFastPath = !args.full;
+  project::TProject saved;
+  const bool fromProject = project::IsProjectName(args.input);
   TDib opened{};
-  OpenDib(&opened, args.input.c_str(), 0, nullptr);
+  if (fromProject) {
+    if (!project::ReadProject(args.input, saved, error)) {
+      std::cerr << error << "\n";
+      return 1;
+    }
+    opened = project::PictureOf(saved);
+    if (opened.Bits == nullptr) {
+      std::cerr << args.input << ": Nicht genug Speicher für das Bild.\n";
+      return 1;
+    }
+  } else {
+    OpenDib(&opened, args.input.c_str(), 0, nullptr);
+  }
   if (opened.Bits == nullptr) {
     std::cerr << args.input << ": " << DibErrorText(&opened) << "\n";
     return 1;
@@ -187,6 +211,24 @@ int main(int argc, char** argv) {
   if (!host.Adopt(opened, error)) {
     std::cerr << args.input << ": " << error << "\n";
     return 1;
+  }
+  if (fromProject) {
+    project::ApplySettings(saved.Settings, host.Bar);
+    host.SetSmooth(saved.Settings.Smooth);
+    host.ZoomEdChanged();
+    if (!project::RestoreWork(host, saved, error)) {
+      std::cerr << args.input << ": " << error << "\n";
+      return 1;
+    }
+    saved = {};
+  }
+  if (!args.apply.empty()) {
+    project::TProject deformation;
+    if (!project::ReadProject(args.apply, deformation, error) ||
+        !project::ApplyDeformation(host, deformation, error)) {
+      std::cerr << error << "\n";
+      return 1;
+    }
   }
 
   for (const replay::TCommand& c : commands) host.Run(c);
@@ -197,9 +239,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   char saveError[512] = {};
-  if (!SaveDib(host.FResultDib, args.output.c_str(), saveError, sizeof saveError)) {
+  const bool written = project::IsProjectName(args.output)
+                         ? project::SaveCore(host, args.output, project::SettingsOf(host.Bar, host.FSmooth),
+                                             fromProject ? std::string() : args.input, error)
+                         : SaveDib(host.FResultDib, args.output.c_str(), saveError, sizeof saveError) != 0;
+  if (!written) {
     if (!maskTmp.empty()) std::remove(maskTmp.c_str());
-    std::cerr << args.output << ": " << saveError << "\n";
+    if (saveError[0] != '\0') std::cerr << args.output << ": " << saveError << "\n";
+    else std::cerr << error << "\n";
     return 1;
   }
   if (!maskTmp.empty() && std::rename(maskTmp.c_str(), args.mask.c_str()) != 0) {
