@@ -7,6 +7,7 @@
 #include "FileDrop.h"
 #include "MainUnit.h"
 #include "ProgramFolders.h"
+#include "Project.h"
 #include "ShellControls.h"
 
 #include "StretchDraw.h"
@@ -331,7 +332,7 @@ void TMainForm::BuildPageMotivLaden(QWidget* page) {
 }
 
 void TMainForm::FormCreateFilter() {
-  FilterComboBox1->SetFilter(QString::fromLocal8Bit(GetDIBOpenFilter()));
+  FilterComboBox1->SetFilter(QString::fromLocal8Bit(project::OpenFilter(GetDIBOpenFilter())));
 }
 
 void TMainForm::FormCreateFolders() {
@@ -372,12 +373,17 @@ void TMainForm::JamShellList1KeyPress(QObject* Sender, char& Key) {
 }
 
 void TMainForm::openfilenow(const std::string& FileName) {
+  if (project::IsProjectName(FileName)) {
+    OpenProject(FileName);
+    return;
+  }
   TDib record{};
   const std::string refused = RefusedKind(FileName);
   if (refused.empty()) {
     loading::CallOpenDib(&record, FileName.c_str(), 0, static_cast<platform::HWND>(this));
     if (record.Bits != nullptr) {
       FPicturePath = FileName;
+      ProjectPictureReplaced(FileName);
       PictureLoaded(record);
       return;
     }

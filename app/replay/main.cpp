@@ -18,6 +18,7 @@
 // Exit status: 0 done; 1 the picture could not be opened or a file not written; 2 bad
 // arguments or a malformed script line. Nothing is written unless everything succeeded.
 #include "Animation.h"
+#include "Autosave.h"
 #include "Project.h"
 #include "ReplayHost.h"
 #include "ReplayScript.h"
@@ -29,6 +30,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 
 namespace {
@@ -56,6 +58,8 @@ Options:
   --timing         print "steps N, median M ms, max X ms" on standard error
   --full           run every step over the whole picture instead of the brush square
                    (the same result, for comparisons)
+  --autosave FILE  write the work to the project FILE in the background after every
+                   stroke, as the window's autosave does (to measure its cost with --timing)
   --apply PROJECT  put the deformation saved in PROJECT (.morphane), scaled to the
                    picture's size, on INPUT before the script runs (undo takes it back)
   --animate FILE.gif  also write the deformation as an animated GIF, from the picture
@@ -87,7 +91,7 @@ arguments or a malformed script line (its number is named).
 )";
 
 struct TArgs {
-  std::string input, script, output, mask, animate, apply;
+  std::string input, script, output, mask, animate, apply, autosave;
   bool timing = false, full = false;
   warp::TAnimationOptions animation;
 };
@@ -107,9 +111,9 @@ bool ParseArgs(int argc, char** argv, TArgs& a) {
     const std::string s = argv[i];
     if (s == "--timing") a.timing = true;
     else if (s == "--full") a.full = true;
-    else if (s == "--mask" || s == "--animate" || s == "--apply") {
+    else if (s == "--mask" || s == "--animate" || s == "--apply" || s == "--autosave") {
       if (i + 1 >= argc) return false;
-      (s == "--mask" ? a.mask : s == "--apply" ? a.apply : a.animate) = argv[++i];
+      (s == "--mask" ? a.mask : s == "--apply" ? a.apply : s == "--autosave" ? a.autosave : a.animate) = argv[++i];
     } else if (s == "--frames") {
       if (i + 1 >= argc || !ParseCount(argv[++i], warp::kMinFrames, warp::kMaxFrames, a.animation.Frames)) return false;
     } else if (s == "--size") {
@@ -231,7 +235,19 @@ int main(int argc, char** argv) {
     }
   }
 
+  std::unique_ptr<project::TAutosaver> autosaver;
+  if (!args.autosave.empty()) {
+    autosaver = std::make_unique<project::TAutosaver>(args.autosave);
+    host.OnHistoryChanged = [&] {
+      if (!host.FStrokeActive) autosaver->Submit(host, 1, project::SettingsOf(host.Bar, host.FSmooth), args.input);
+    };
+  }
   for (const replay::TCommand& c : commands) host.Run(c);
+  if (autosaver) {
+    autosaver->Flush();
+    host.OnHistoryChanged = nullptr;
+    if (args.timing) std::fprintf(stderr, "autosaves %llu\n", static_cast<unsigned long long>(autosaver->Written()));
+  }
 
   std::string maskTmp;
   if (!args.mask.empty() && !WriteMask(host, args.mask, maskTmp, error)) {
