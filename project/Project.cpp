@@ -59,14 +59,32 @@ bool ReadVarint(const uint8_t*& p, const uint8_t* end, uint64_t& v) {
 uint64_t ZigZag(int64_t v) { return (uint64_t(v) << 1) ^ uint64_t(v >> 63); }
 int64_t UnZigZag(uint64_t u) { return int64_t(u >> 1) ^ -int64_t(u & 1); }
 
+// One zlib stream; kHuffmanOnly codes the bytes without looking for repeats (fast, and as small
+// for the differences of a photo's neighbouring pixels).
+constexpr int kHuffmanOnly = -2;
 TChunk Compress(std::array<char, 4> type, const std::vector<uint8_t>& raw, int level) {
   TChunk c;
   c.Type = type;
   c.RawSize = raw.size();
-  uLongf size = compressBound(uLong(raw.size()));
-  c.Data.resize(size);
-  compress2(c.Data.data(), &size, raw.data(), uLong(raw.size()), level);
-  c.Data.resize(size);
+  z_stream z{};
+  deflateInit2(&z, level == kHuffmanOnly ? 1 : level, Z_DEFLATED, 15, 8,
+               level == kHuffmanOnly ? Z_HUFFMAN_ONLY : Z_DEFAULT_STRATEGY);
+  c.Data.resize(deflateBound(&z, uLong(raw.size())));
+  z.next_in = const_cast<uint8_t*>(raw.data());
+  z.next_out = c.Data.data();
+  // More than 4 GiB at once does not fit zlib's counters: fed in pieces.
+  size_t inLeft = raw.size(), outLeft = c.Data.size();
+  int status = Z_OK;
+  while (status == Z_OK) {
+    const uInt in = uInt(std::min<size_t>(inLeft, 1u << 30)), out = uInt(std::min<size_t>(outLeft, 1u << 30));
+    z.avail_in = in;
+    z.avail_out = out;
+    status = deflate(&z, in == inLeft ? Z_FINISH : Z_NO_FLUSH);
+    inLeft -= in - z.avail_in;
+    outLeft -= out - z.avail_out;
+  }
+  c.Data.resize(z.total_out);
+  deflateEnd(&z);
   return c;
 }
 
@@ -147,20 +165,22 @@ bool DecodeMask(const std::vector<uint8_t>& raw, int32_t width, int32_t height, 
   const uint8_t* p = raw.data();
   const uint8_t* const end = p + raw.size();
   uint64_t i = 0;
-  int64_t j = 0, r = 0; // position of entry i
-  const auto advance = [&](uint64_t count) {
-    i += count;
-    r = int64_t(i / uint64_t(width));
-    j = int64_t(i % uint64_t(width));
+  int32_t j = 0, r = 0; // position of entry i
+  const auto next = [&] {
+    ++i;
+    if (++j == width) {
+      j = 0;
+      ++r;
+    }
   };
   while (i < n) {
     uint64_t same = 0, changed = 0;
     if (!ReadVarint(p, end, same) || !ReadVarint(p, end, changed)) return false;
     if (same > n - i || changed > n - i - same || (same == 0 && changed == 0)) return false;
     for (uint64_t k = 0; k < same; ++k) {
-      mask[i + k] = warp::TMaskEntry{int32_t((i + k) % uint64_t(width)), int32_t((i + k) / uint64_t(width))};
+      mask[i] = warp::TMaskEntry{j, r};
+      next();
     }
-    advance(same);
     int64_t dx = 0, dy = 0;
     for (uint64_t k = 0; k < changed; ++k) {
       uint64_t ux = 0, uy = 0;
@@ -172,7 +192,7 @@ bool DecodeMask(const std::vector<uint8_t>& raw, int32_t width, int32_t height, 
           y >= height)
         return false;
       mask[i] = warp::TMaskEntry{int32_t(x), int32_t(y)};
-      advance(1);
+      next();
     }
   }
   return p == end;
@@ -325,35 +345,40 @@ TChunk PictureChunk(const uint8_t* bits, size_t stride, int32_t width, int32_t h
     std::memcpy(o, in, std::min<size_t>(row, 3));
     for (size_t k = 3; k < row; ++k) o[k] = uint8_t(in[k] - in[k - 3]);
   }
-  return Compress(kBild, raw, 3);
+  return Compress(kBild, raw, kHuffmanOnly);
 }
 
 TChunk MaskChunk(const warp::TMaskEntry* mask, int32_t width, int32_t height) {
-  std::vector<uint8_t> raw;
-  const uint64_t n = uint64_t(width) * uint64_t(height);
-  uint64_t i = 0;
-  const auto identity = [&](uint64_t k) {
-    return mask[k].X == int32_t(k % uint64_t(width)) && mask[k].Y == int32_t(k / uint64_t(width));
-  };
-  while (i < n) {
-    uint64_t same = 0;
-    while (i + same < n && identity(i + same)) ++same;
-    uint64_t changed = 0;
-    while (i + same + changed < n && !identity(i + same + changed)) ++changed;
+  // Pairs (unchanged entries, changed entries), each changed run followed by its entries'
+  // displacements as differences from the previous entry's in the run.
+  std::vector<uint8_t> raw, values;
+  uint64_t same = 0, changed = 0;
+  int64_t lastX = 0, lastY = 0;
+  const auto flush = [&] {
     PutVarint(raw, same);
     PutVarint(raw, changed);
-    i += same;
-    int64_t dx = 0, dy = 0;
-    for (uint64_t k = 0; k < changed; ++k, ++i) {
-      const int64_t x = int64_t(mask[i].X) - int64_t(i % uint64_t(width));
-      const int64_t y = int64_t(mask[i].Y) - int64_t(i / uint64_t(width));
-      PutVarint(raw, ZigZag(x - dx));
-      PutVarint(raw, ZigZag(y - dy));
-      dx = x;
-      dy = y;
+    raw.insert(raw.end(), values.begin(), values.end());
+    values.clear();
+    same = changed = 0;
+    lastX = lastY = 0;
+  };
+  const warp::TMaskEntry* e = mask;
+  for (int32_t r = 0; r < height; ++r)
+    for (int32_t j = 0; j < width; ++j, ++e) {
+      const int64_t dx = int64_t(e->X) - j, dy = int64_t(e->Y) - r;
+      if (dx == 0 && dy == 0) {
+        if (changed > 0) flush();
+        ++same;
+        continue;
+      }
+      PutVarint(values, ZigZag(dx - lastX));
+      PutVarint(values, ZigZag(dy - lastY));
+      lastX = dx;
+      lastY = dy;
+      ++changed;
     }
-  }
-  return Compress(kMask, raw, 6);
+  if (same > 0 || changed > 0) flush();
+  return Compress(kMask, raw, 1);
 }
 
 bool WriteProject(const std::string& path, const TChunk& picture, const TWork& work, std::string& error) {
