@@ -51,6 +51,7 @@ public:
   QTimer Delay;
   std::unique_ptr<project::TAutosaver> Saver;
   uint64_t PictureSerial = 0;    // changes whenever the picture is replaced
+  bool Due = false;              // the delay ran out during a stroke: save at its end
   std::string OriginalPicture;   // the picture file the work began with
 };
 
@@ -190,13 +191,18 @@ void TMainForm::StartAutosave() {
   FProjectSupport->Saver = std::make_unique<project::TAutosaver>(path);
 }
 
+// The delay starts at the first change after a save and is not started again by later ones, so
+// that steady work is saved every few seconds too.
 void TMainForm::ProjectHistoryChanged() {
-  if (FProjectSupport && FProjectSupport->Saver) FProjectSupport->Delay.start();
+  if (!FProjectSupport || !FProjectSupport->Saver) return;
+  if (FProjectSupport->Due) AutosaveNow();
+  else if (!FProjectSupport->Delay.isActive()) FProjectSupport->Delay.start();
 }
 
 void TMainForm::AutosaveNow() {
   if (!FProjectSupport->Saver) return;
-  // Not in the middle of a stroke: its end changes the history and starts the delay again.
+  // Never in the middle of a stroke: at its end.
+  FProjectSupport->Due = FStrokeActive;
   if (FStrokeActive) return;
   FProjectSupport->Saver->Submit(*this, FProjectSupport->PictureSerial, ProjectSettings(),
                                  FProjectSupport->OriginalPicture);

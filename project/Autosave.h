@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Autosave: the work written as a project file in the background, so that a crash or a kill
 // loses at most the last few seconds. The snapshot is taken on the caller's thread and is cheap
-// (the mask and the history copied; the picture, which does not change while it is edited,
+// (the mask's difference from the identity and the history copied; the picture, which does not change while it is edited,
 // copied and compressed once per picture); a worker thread of low priority compresses and writes
 // it atomically (temporary file, flush to the disk, rename), so a kill at any moment leaves
 // either the former file or the new one, whole.
@@ -54,7 +54,7 @@ private:
     uint64_t Serial = 0;
     std::shared_ptr<const std::vector<uint8_t>> Pixels; // raw rows, when the picture is new
     int32_t Width = 0, Height = 0;
-    std::vector<warp::TMaskEntry> Mask;
+    std::vector<uint8_t> MaskDelta;
     std::vector<uint8_t> History;
     TSettings Settings;
     std::string PicturePath;

@@ -348,7 +348,7 @@ TChunk PictureChunk(const uint8_t* bits, size_t stride, int32_t width, int32_t h
   return Compress(kBild, raw, kHuffmanOnly);
 }
 
-TChunk MaskChunk(const warp::TMaskEntry* mask, int32_t width, int32_t height) {
+std::vector<uint8_t> MaskDelta(const warp::TMaskEntry* mask, int32_t width, int32_t height) {
   // Pairs (unchanged entries, changed entries), each changed run followed by its entries'
   // displacements as differences from the previous entry's in the run.
   std::vector<uint8_t> raw, values;
@@ -378,7 +378,11 @@ TChunk MaskChunk(const warp::TMaskEntry* mask, int32_t width, int32_t height) {
       ++changed;
     }
   if (same > 0 || changed > 0) flush();
-  return Compress(kMask, raw, 1);
+  return raw;
+}
+
+TChunk MaskChunk(const warp::TMaskEntry* mask, int32_t width, int32_t height) {
+  return Compress(kMask, MaskDelta(mask, width, height), 1);
 }
 
 bool WriteProject(const std::string& path, const TChunk& picture, const TWork& work, std::string& error) {
@@ -390,7 +394,7 @@ bool WriteProject(const std::string& path, const TChunk& picture, const TWork& w
     chunks.push_back(Compress(kKopf, head, 6));
   }
   chunks.push_back(Compress(kEins, SettingsText(work.Settings, work.PicturePath), 6));
-  chunks.push_back(MaskChunk(work.Mask, work.Width, work.Height));
+  chunks.push_back(work.MaskDelta ? Compress(kMask, *work.MaskDelta, 1) : MaskChunk(work.Mask, work.Width, work.Height));
   if (work.History) chunks.push_back(Compress(kVerl, *work.History, 1));
   if (work.Protection)
     chunks.push_back(Compress(kSchutz, std::vector<uint8_t>(work.Protection, work.Protection + size_t(work.Width) * size_t(work.Height)), 6));

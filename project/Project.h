@@ -68,12 +68,15 @@ TChunk PictureChunk(const uint8_t* bits, size_t stride, int32_t width, int32_t h
 // The mask as its difference from the identity: runs of unchanged entries cost a few bytes, a
 // changed entry its displacement's change from its left neighbour.
 TChunk MaskChunk(const warp::TMaskEntry* mask, int32_t width, int32_t height);
+// The same uncompressed: small for a mostly unchanged mask, and quick to make.
+std::vector<uint8_t> MaskDelta(const warp::TMaskEntry* mask, int32_t width, int32_t height);
 
 // What is saved besides the picture.
 struct TWork {
   int32_t Width = 0, Height = 0;
   const warp::TMaskEntry* Mask = nullptr;
-  const std::vector<uint8_t>* History = nullptr; // may be null: no history
+  const std::vector<uint8_t>* MaskDelta = nullptr; // instead of Mask: MaskDelta's bytes
+  const std::vector<uint8_t>* History = nullptr;   // may be null: no history
   TSettings Settings;
   std::string PicturePath;
   const uint8_t* Protection = nullptr;            // Width x Height bytes, or null

@@ -51,6 +51,10 @@ bool ReadVarint(const uint8_t*& p, const uint8_t* end, uint64_t& v) {
 
 std::vector<uint8_t> TStrokeHistory::Serialize() const {
   std::vector<uint8_t> out;
+  size_t size = 64;
+  for (const TEntry& e : undo_) size += e.runs.size() + e.before.size() + e.after.size() + 40;
+  for (const TEntry& e : redo_) size += e.runs.size() + e.before.size() + e.after.size() + 40;
+  out.reserve(size); // one block, written once
   PutVarint(out, uint64_t(std::max(width_, 0)));
   PutVarint(out, uint64_t(std::max(height_, 0)));
   PutVarint(out, undo_.size());

@@ -24,10 +24,12 @@
 #include "ReplayScript.h"
 #include "morphane_version.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -236,17 +238,28 @@ int main(int argc, char** argv) {
   }
 
   std::unique_ptr<project::TAutosaver> autosaver;
+  std::vector<double> snapshots; // processor ms of the caller's thread (the machine's load aside)
   if (!args.autosave.empty()) {
     autosaver = std::make_unique<project::TAutosaver>(args.autosave);
     host.OnHistoryChanged = [&] {
-      if (!host.FStrokeActive) autosaver->Submit(host, 1, project::SettingsOf(host.Bar, host.FSmooth), args.input);
+      if (host.FStrokeActive) return;
+      const auto cpu = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+      };
+      const double t0 = cpu();
+      autosaver->Submit(host, 1, project::SettingsOf(host.Bar, host.FSmooth), args.input);
+      snapshots.push_back(cpu() - t0);
     };
   }
   for (const replay::TCommand& c : commands) host.Run(c);
   if (autosaver) {
     autosaver->Flush();
     host.OnHistoryChanged = nullptr;
-    if (args.timing) std::fprintf(stderr, "autosaves %llu\n", static_cast<unsigned long long>(autosaver->Written()));
+    if (args.timing)
+      std::fprintf(stderr, "autosaves %llu written, snapshots: %s\n",
+                   static_cast<unsigned long long>(autosaver->Written()), replay::TimingLine(snapshots).c_str() + 6);
   }
 
   std::string maskTmp;
