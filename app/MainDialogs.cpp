@@ -4,6 +4,7 @@
 #include "MainUnit.h"
 #include "PrintFUnit.h"
 #include "ProgramFolders.h"
+#include "Project.h"
 #include "ResultSave.h"
 
 #include <QFile>
@@ -21,6 +22,7 @@ namespace {
 
 const QString kSaveFolderKey = QStringLiteral("Speichern");
 const QString kPdfFolderKey = QStringLiteral("PDF");
+const QString kProjectFilter = QStringLiteral("Morphane-Projekt (*.morphane)");
 
 QString Wide(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 std::string Narrow(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -37,9 +39,17 @@ void TMainForm::BitBtn1Click(QObject*) {
   SaveDialog1.InitialDir = folders::DialogFolder(kSaveFolderKey, PictureFolder(FPicturePath));
   SaveDialog1.FileName = Wide(ProposedSaveName(FPicturePath));
   if (SaveDialog1.Title.isEmpty()) SaveDialog1.Title = "Bild speichern unter";
+  // Every file as before, and the work as a project as one more type.
+  SaveDialog1.Filter = "Alle Dateien (*);;" + kProjectFilter;
   if (!SaveDialog1.Execute(this)) return;
-  const std::string chosen = Narrow(SaveDialog1.FileName);
+  std::string chosen = Narrow(SaveDialog1.FileName);
   folders::RememberFolder(kSaveFolderKey, QFileInfo(SaveDialog1.FileName).absolutePath());
+  if (SaveDialog1.SelectedFilter == kProjectFilter && QFileInfo(SaveDialog1.FileName).suffix().isEmpty())
+    chosen += ".morphane";
+  if (project::IsProjectName(chosen)) {
+    SaveProjectTo(chosen);
+    return;
+  }
   std::string target, message;
   if (!SaveTargetName(chosen, target, message)) {
     platform::MessageBox(this, message, "Bild speichern", platform::MB_OK | platform::MB_ICONWARNING);

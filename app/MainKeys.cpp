@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo of strokes, the keyboard shortcuts and the before/after view of the main window.
 //
-// Keys: Ctrl+O the file list on page "Motiv laden", Ctrl+S save, Ctrl+P print, Ctrl+Q close
+// Keys: Ctrl+O the file list on page "Motiv laden", Ctrl+S save the project (the first time
+// asks for a name), Ctrl+Shift+S save the result as a picture or project, Ctrl+P print, Ctrl+Q close
 // (through the close question), Ctrl+Z undo, Ctrl+Shift+Z and Ctrl+Y redo; on page "Gesicht
 // operieren" also 1..5 for the tools in the tool bar's order, [ and ] for a smaller and a larger
 // brush, and the backslash, held, for the picture before the operation. A focused spin edit keeps
@@ -104,6 +105,7 @@ void TMainForm::HistoryChanged() {
   if (RueckgaengigBtn) RueckgaengigBtn->setEnabled(CanUndo());
   if (WiederholenBtn) WiederholenBtn->setEnabled(CanRedo());
   if (ErgPaintBox) ErgPaintBox->update();
+  ProjectHistoryChanged();
 }
 
 void TMainForm::buildKeys() {
@@ -116,7 +118,8 @@ void TMainForm::buildKeys() {
     PageControl2->setCurrentIndex(0);
     JamShellList1->setFocus(Qt::ShortcutFocusReason);
   });
-  key(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { BitBtn1Click(SaveAsBtn); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_S), [this] { SaveProject(); });
+  key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { BitBtn1Click(SaveAsBtn); });
   key(QKeySequence(Qt::CTRL | Qt::Key_P), [this] { BitBtn2Click(PrintBtn); });
   key(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
   key(QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { RueckgaengigBtnClick(this); });

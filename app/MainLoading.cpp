@@ -7,6 +7,7 @@
 #include "FileDrop.h"
 #include "MainUnit.h"
 #include "ProgramFolders.h"
+#include "Project.h"
 #include "ShellControls.h"
 
 #include "StretchDraw.h"
@@ -331,7 +332,7 @@ void TMainForm::BuildPageMotivLaden(QWidget* page) {
 }
 
 void TMainForm::FormCreateFilter() {
-  FilterComboBox1->SetFilter(QString::fromLocal8Bit(GetDIBOpenFilter()));
+  FilterComboBox1->SetFilter(QString::fromLocal8Bit(project::OpenFilter(GetDIBOpenFilter())));
 }
 
 void TMainForm::FormCreateFolders() {
@@ -372,6 +373,10 @@ void TMainForm::JamShellList1KeyPress(QObject* Sender, char& Key) {
 }
 
 void TMainForm::openfilenow(const std::string& FileName) {
+  if (project::IsProjectName(FileName)) {
+    OpenProject(FileName);
+    return;
+  }
   TDib record{};
   const std::string refused = RefusedKind(FileName);
   if (refused.empty()) {
@@ -380,6 +385,7 @@ void TMainForm::openfilenow(const std::string& FileName) {
       int32_t fullWidth = 0, fullHeight = 0;
       const bool reduced = DibOpenedReduced(&record, &fullWidth, &fullHeight) != 0;
       FPicturePath = FileName;
+      ProjectPictureReplaced(FileName);
       PictureLoaded(record);
       if (reduced && PictureWidth() != fullWidth) ReportReduced(fullWidth, fullHeight);
       return;

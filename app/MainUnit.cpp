@@ -383,6 +383,7 @@ void TMainForm::FormCreate(QObject*) {
 
   SaveDialog1.InitialDir = QString::fromStdString(FProgramDir);
   FormCreateFolders();
+  FormCreateProject();
 }
 
 void TMainForm::FormDestroy(QObject*) {

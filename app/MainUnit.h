@@ -35,6 +35,9 @@ class TJamShellTree;
 class TJamShellList;
 class TJamShellLink;
 class TFilterComboBox;
+// The project file and the autosave (app/MainProject.cpp).
+class TProjectSupport;
+namespace project { struct TSettings; }
 
 // The main window. The pictures, the mask, the zoom ratio and the stroke state live in the
 // editing engine it derives from (FSourceDib, FResultDib, FMask, FZoomNum, ...); the window turns
@@ -191,6 +194,27 @@ public:
   QToolButton* FaceBtn = nullptr;
   void BuildFaceTools();
   void FaceBtnClick(QObject* Sender);
+
+  // --- the work as a project file, autosave and recovery (app/MainProject.cpp) ----------------
+  std::string FProjectPath; // the project saved to or opened last; empty: Ctrl+S asks for a name
+  TProjectSupport* FProjectSupport = nullptr;
+  void FormCreateProject();
+  // A picture file replaced the work: it belongs to no project yet.
+  void ProjectPictureReplaced(const std::string& PicturePath);
+  // The work was saved to Path as a project: Ctrl+S saves there again without asking.
+  void ProjectSaved(const std::string& Path);
+  project::TSettings ProjectSettings();
+  bool SaveProjectTo(const std::string& Path);
+  void SaveProject(); // Ctrl+S: to the project of the work, or asks for a name the first time
+  bool OpenProject(const std::string& Path);
+  void ApplyDeformationClick(QObject* Sender);
+  bool ApplyDeformationFrom(const std::string& Path);
+  // Offers to restore the autosave a killed session left, then writes the work in the
+  // background a few seconds after each change (the program calls it once it is shown).
+  void StartAutosave();
+  void ProjectHistoryChanged();
+  void AutosaveNow();
+  std::string AutosavePath() const;
 
   // --- editing view ----------------------------------------------------------------------------
   // Button and modifiers are not looked at: any button starts and ends a stroke.

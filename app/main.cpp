@@ -74,8 +74,11 @@ int main(int argc, char** argv) {
   TMainForm form;
   form.show();
   StartStdinDriverIfAsked(form);
-  // Opened from the running message loop, so that a message box has the shown window as owner.
-  if (!commandLine.Path.isEmpty())
-    QTimer::singleShot(0, &form, [&form, path = commandLine.Path] { form.OpenFromOutside(path); });
+  // Opened from the running message loop, so that a message box has the shown window as owner:
+  // first the work a killed session left, then the file named.
+  QTimer::singleShot(0, &form, [&form, path = commandLine.Path] {
+    form.StartAutosave();
+    if (!path.isEmpty()) form.OpenFromOutside(path);
+  });
   return app.exec();
 }

@@ -57,9 +57,130 @@ void CopyTiles(const T* data, int32_t width, int32_t height, int32_t tile, int32
       for (int32_t i = 0; i < rows; ++i)
         std::memcpy(copy + size_t(i) * tile, data + int64_t(r0 + i) * width + j0, size_t(cols) * sizeof(T));
     }
+// A varint read with its end checked; false when it runs past `end` or is longer than 64 bits.
+bool ReadVarint(const uint8_t*& p, const uint8_t* end, uint64_t& v) {
+  v = 0;
+  for (int shift = 0; shift < 64 && p < end; shift += 7) {
+    const uint8_t b = *p++;
+    v |= uint64_t(b & 0x7f) << shift;
+    if (b < 0x80) return true;
+  }
+  return false;
 }
 
 } // namespace
+
+std::vector<uint8_t> TStrokeHistory::Serialize() const {
+  std::vector<uint8_t> out;
+  size_t size = 64;
+  for (const TEntry& e : undo_) size += e.runs.size() + e.before.size() + e.after.size() + 40;
+  for (const TEntry& e : redo_) size += e.runs.size() + e.before.size() + e.after.size() + 40;
+  out.reserve(size); // one block, written once
+  PutVarint(out, uint64_t(std::max(width_, 0)));
+  PutVarint(out, uint64_t(std::max(height_, 0)));
+  PutVarint(out, undo_.size());
+  PutVarint(out, redo_.size());
+  const auto put = [&out](const TEntry& e) {
+    PutVarint(out, e.runCount);
+    for (const std::vector<uint8_t>* part : {&e.runs, &e.before, &e.after}) {
+      PutVarint(out, part->size());
+      out.insert(out.end(), part->begin(), part->end());
+    }
+  };
+  for (const TEntry& e : undo_) put(e);
+  for (const TEntry& e : redo_) put(e);
+  return out;
+}
+
+bool TStrokeHistory::Deserialize(const uint8_t* data, size_t size, int32_t width, int32_t height, std::string& error) {
+  Clear();
+  const uint8_t* p = data;
+  const uint8_t* const end = data + size;
+  const auto fail = [&](const char* what) {
+    Clear();
+    error = std::string("Der Verlauf der Striche ist beschädigt: ") + what;
+    return false;
+  };
+  uint64_t w = 0, h = 0, undoCount = 0, redoCount = 0;
+  if (!ReadVarint(p, end, w) || !ReadVarint(p, end, h) || !ReadVarint(p, end, undoCount) ||
+      !ReadVarint(p, end, redoCount))
+    return fail("Der Kopf fehlt.");
+  if (undoCount + redoCount == 0) {
+    width_ = width;
+    height_ = height;
+    return p == end ? true : fail("Nach dem Ende folgen weitere Daten.");
+  }
+  if (w != uint64_t(width) || h != uint64_t(height) || width <= 0 || height <= 0)
+    return fail("Er gehört zu einem Bild anderer Größe.");
+  // Every stroke takes at least four bytes: no count can exceed what is there.
+  if (undoCount > size / 4 || redoCount > size / 4 || undoCount + redoCount > size / 4)
+    return fail("Die Zahl der Striche passt nicht zur Länge.");
+  width_ = width;
+  height_ = height;
+  const auto readEntry = [&](TEntry& e) -> bool {
+    uint64_t runCount = 0;
+    if (!ReadVarint(p, end, runCount)) return false;
+    for (std::vector<uint8_t>* part : {&e.runs, &e.before, &e.after}) {
+      uint64_t length = 0;
+      if (!ReadVarint(p, end, length) || length > uint64_t(end - p)) return false;
+      part->assign(p, p + length);
+      p += length;
+    }
+    // Each run takes three bytes at least, each value of a run two per side.
+    if (runCount == 0 || runCount > e.runs.size() / 3) return false;
+    e.runCount = uint32_t(runCount);
+    TPictureRect bounds{width, height, -1, -1};
+    const uint8_t* r = e.runs.data();
+    const uint8_t* const rEnd = r + e.runs.size();
+    const uint8_t* sides[2] = {e.before.data(), e.after.data()};
+    const uint8_t* const sideEnds[2] = {sides[0] + e.before.size(), sides[1] + e.after.size()};
+    int64_t row = 0, lastEnd = 0;
+    for (uint64_t n = 0; n < runCount; ++n) {
+      uint64_t rowStep = 0, start = 0, length = 0;
+      if (!ReadVarint(r, rEnd, rowStep) || !ReadVarint(r, rEnd, start) || !ReadVarint(r, rEnd, length)) return false;
+      if (rowStep >= uint64_t(height) || start >= uint64_t(width) || length >= uint64_t(width)) return false;
+      row += int64_t(rowStep);
+      const int64_t first = int64_t(start) + (rowStep == 0 && n > 0 ? lastEnd : 0);
+      const int64_t count = int64_t(length) + 1;
+      if (row >= height || first + count > width) return false;
+      for (int s = 0; s < 2; ++s) {
+        int64_t px = first, py = row;
+        for (int64_t c = 0; c < count; ++c) {
+          uint64_t dx = 0, dy = 0;
+          if (!ReadVarint(sides[s], sideEnds[s], dx) || !ReadVarint(sides[s], sideEnds[s], dy)) return false;
+          const int64_t x = px + UnZigZag(dx), y = py + UnZigZag(dy);
+          if (x < 0 || x >= width || y < 0 || y >= height) return false;
+          px = x + 1;
+          py = y;
+        }
+      }
+      bounds.Left = std::min<int32_t>(bounds.Left, int32_t(first));
+      bounds.Right = std::max<int32_t>(bounds.Right, int32_t(first + count - 1));
+      bounds.Bottom = std::min<int32_t>(bounds.Bottom, int32_t(row));
+      bounds.Top = std::max<int32_t>(bounds.Top, int32_t(row));
+      lastEnd = first + count;
+    }
+    e.bounds = bounds;
+    return r == rEnd && sides[0] == sideEnds[0] && sides[1] == sideEnds[1];
+  };
+  try {
+    for (uint64_t n = 0; n < undoCount + redoCount; ++n) {
+      TEntry e;
+      if (!readEntry(e)) return fail("Ein Strich liegt nicht im Bild oder ist unvollständig.");
+      bytes_ += e.Bytes();
+      if (n < undoCount) undo_.push_back(std::move(e));
+      else redo_.push_back(std::move(e));
+    }
+  } catch (const std::bad_alloc&) {
+    return fail("Nicht genug Speicher.");
+  }
+  if (p != end) return fail("Nach dem Ende folgen weitere Daten.");
+  while (bytes_ > budget_ && !undo_.empty()) {
+    bytes_ -= undo_.front().Bytes();
+    undo_.pop_front();
+  }
+  return true;
+}
 
 void TStrokeHistory::Clear() {
   undo_.clear();

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace warp {
@@ -59,6 +60,16 @@ public:
   TPictureRect Undo(TMaskEntry* mask, const TSpanFn& span, std::vector<uint8_t>* protection = nullptr);
   // The same with the after values of the stroke undone last.
   TPictureRect Redo(TMaskEntry* mask, const TSpanFn& span, std::vector<uint8_t>* protection = nullptr);
+
+  // ---- Keeping the strokes in a file ----
+
+  // The kept strokes (those that can be undone, then those that can be redone) as bytes.
+  std::vector<uint8_t> Serialize() const;
+  // Replaces the history by the strokes of Serialize's bytes, for a width x height mask. Every
+  // run and every value is checked against that size before anything is kept: damaged bytes
+  // give false with a German message and an empty history. Beyond the budget the oldest strokes
+  // are dropped, as when they were made.
+  bool Deserialize(const uint8_t* data, size_t size, int32_t width, int32_t height, std::string& error);
 
   // Forgets every stroke and any recording in progress.
   void Clear();

@@ -8,6 +8,7 @@
 #include "ReplayScript.h"
 
 #include <memory>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,11 @@ public:
   void SetMouseCapture(bool) override {}
   void SetTimerEnabled(bool) override {}
   void ResizeView(int32_t, int32_t) override {}
+  void HistoryChanged() override {
+    if (OnHistoryChanged) OnHistoryChanged();
+  }
+  // Called when what can be undone or redone may have changed (a stroke ended, undo, redo).
+  std::function<void()> OnHistoryChanged;
 
   // Takes over a picture just opened: promotes it to 24 bits, makes the identity mask and
   // renders the result. False with a German message when that fails.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--faces FILE] [--timing] [--full]
+// morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--faces FILE] [--timing] [--full] [--apply PROJECT]
 //                 [--animate FILE.gif [--frames N] [--size S]]
 //
 // Opens INPUT as the main window opens a picture, plays the stroke SCRIPT through the editing
@@ -11,38 +11,50 @@
 // result, the frames' longer side at most S pixels (800; 0: the picture's own size); --faces
 // writes the faces found in the result, one line each, left to right, 68 pairs "x y" in picture
 // pixels from the top-left corner.
+// INPUT and OUTPUT may be projects (*.morphane): the work goes on where it was saved, and is
+// saved with its history and settings. --apply puts a project's deformation, scaled to INPUT's
+// size, on INPUT before the script runs.
 //
 // --help prints the script commands, --version the build's version.
 //
 // Exit status: 0 done; 1 the picture could not be opened or a file not written; 2 bad
 // arguments or a malformed script line. Nothing is written unless everything succeeded.
 #include "Animation.h"
+#include "Autosave.h"
+#include "Project.h"
 #include "ReplayHost.h"
 #include "ReplayScript.h"
 #include "morphane_version.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 
 namespace {
 
 constexpr const char* kUsage =
     "Aufruf: morphane-replay EINGABE SKRIPT AUSGABE [--mask MASKENDATEI] [--faces DATEI] [--timing] [--full]\n"
+    "                       [--apply PROJEKT]\n"
     "                       [--animate DATEI.gif [--frames N] [--size S]]";
 
 // --help: the same content as the manual page morphane-replay(1), in short.
 constexpr const char* kHelp = R"(Usage: morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--faces FILE] [--timing] [--full]
-                       [--animate FILE.gif [--frames N] [--size S]]
+                       [--apply PROJECT] [--animate FILE.gif [--frames N] [--size S]]
 
 Opens the picture INPUT as the Morphane window opens it (24 bits per pixel, undeformed, the
 settings of a new window: grow, X & Y, Normalize on, strength 0.4, radius 50, zoom 1), plays
 the stroke SCRIPT through the editing view's own code and writes the result to OUTPUT, by its
 extension (.bmp or .png). Nothing is written unless everything succeeded.
+INPUT may be a Morphane project (.morphane): its picture, mask, stroke history (undo
+and redo) and settings are taken up where they were saved. OUTPUT ending in .morphane
+saves the project (picture, mask, history, settings) instead of the result.
 
 Options:
   --mask MASKFILE  also write the mask: width x height entries, rows bottom-up, each the
@@ -54,6 +66,10 @@ Options:
                    "faces N, model M ms, detect D ms" when faces were looked for
   --full           run every step over the whole picture instead of the brush square
                    (the same result, for comparisons)
+  --autosave FILE  write the work to the project FILE in the background after every
+                   stroke, as the window's autosave does (to measure its cost with --timing)
+  --apply PROJECT  put the deformation saved in PROJECT (.morphane), scaled to the
+                   picture's size, on INPUT before the script runs (undo takes it back)
   --animate FILE.gif  also write the deformation as an animated GIF, from the picture
                    to the smooth result
   --frames N       frames of the animation, 2 .. 250 (24)
@@ -91,7 +107,7 @@ arguments or a malformed script line (its number is named).
 )";
 
 struct TArgs {
-  std::string input, script, output, mask, animate, faces;
+  std::string input, script, output, mask, animate, faces, apply, autosave;
   bool timing = false, full = false;
   warp::TAnimationOptions animation;
 };
@@ -111,9 +127,9 @@ bool ParseArgs(int argc, char** argv, TArgs& a) {
     const std::string s = argv[i];
     if (s == "--timing") a.timing = true;
     else if (s == "--full") a.full = true;
-    else if (s == "--mask" || s == "--animate" || s == "--faces") {
+    else if (s == "--mask" || s == "--animate" || s == "--faces" || s == "--apply" || s == "--autosave") {
       if (i + 1 >= argc) return false;
-      (s == "--mask" ? a.mask : s == "--faces" ? a.faces : a.animate) = argv[++i];
+      (s == "--mask" ? a.mask : s == "--faces" ? a.faces : s == "--apply" ? a.apply : s == "--autosave" ? a.autosave : a.animate) = argv[++i];
     } else if (s == "--frames") {
       if (i + 1 >= argc || !ParseCount(argv[++i], warp::kMinFrames, warp::kMaxFrames, a.animation.Frames)) return false;
     } else if (s == "--size") {
@@ -196,8 +212,22 @@ int main(int argc, char** argv) {
 
   replay::TReplayHost host;
   host.FFastPath = !args.full;
+  project::TProject saved;
+  const bool fromProject = project::IsProjectName(args.input);
   TDib opened{};
-  OpenDib(&opened, args.input.c_str(), 0, nullptr);
+  if (fromProject) {
+    if (!project::ReadProject(args.input, saved, error)) {
+      std::cerr << error << "\n";
+      return 1;
+    }
+    opened = project::PictureOf(saved);
+    if (opened.Bits == nullptr) {
+      std::cerr << args.input << ": Nicht genug Speicher für das Bild.\n";
+      return 1;
+    }
+  } else {
+    OpenDib(&opened, args.input.c_str(), 0, nullptr);
+  }
   if (opened.Bits == nullptr) {
     std::cerr << args.input << ": " << DibErrorText(&opened) << "\n";
     return 1;
@@ -206,8 +236,49 @@ int main(int argc, char** argv) {
     std::cerr << args.input << ": " << error << "\n";
     return 1;
   }
+  if (fromProject) {
+    project::ApplySettings(saved.Settings, host.Bar);
+    host.SetSmooth(saved.Settings.Smooth);
+    host.ZoomEdChanged();
+    if (!project::RestoreWork(host, saved, error)) {
+      std::cerr << args.input << ": " << error << "\n";
+      return 1;
+    }
+    saved = {};
+  }
+  if (!args.apply.empty()) {
+    project::TProject deformation;
+    if (!project::ReadProject(args.apply, deformation, error) ||
+        !project::ApplyDeformation(host, deformation, error)) {
+      std::cerr << error << "\n";
+      return 1;
+    }
+  }
 
+  std::unique_ptr<project::TAutosaver> autosaver;
+  std::vector<double> snapshots; // processor ms of the caller's thread (the machine's load aside)
+  if (!args.autosave.empty()) {
+    autosaver = std::make_unique<project::TAutosaver>(args.autosave);
+    host.OnHistoryChanged = [&] {
+      if (host.FStrokeActive) return;
+      const auto cpu = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+      };
+      const double t0 = cpu();
+      autosaver->Submit(host, 1, project::SettingsOf(host.Bar, host.FSmooth), args.input);
+      snapshots.push_back(cpu() - t0);
+    };
+  }
   for (const replay::TCommand& c : commands) host.Run(c);
+  if (autosaver) {
+    autosaver->Flush();
+    host.OnHistoryChanged = nullptr;
+    if (args.timing)
+      std::fprintf(stderr, "autosaves %llu written, snapshots: %s\n",
+                   static_cast<unsigned long long>(autosaver->Written()), replay::TimingLine(snapshots).c_str() + 6);
+  }
 
   std::string facesText;
   if (!args.faces.empty()) {
@@ -232,9 +303,14 @@ int main(int argc, char** argv) {
     return 1;
   }
   char saveError[512] = {};
-  if (!SaveDib(host.FResultDib, args.output.c_str(), saveError, sizeof saveError)) {
+  const bool written = project::IsProjectName(args.output)
+                         ? project::SaveCore(host, args.output, project::SettingsOf(host.Bar, host.FSmooth),
+                                             fromProject ? std::string() : args.input, error)
+                         : SaveDib(host.FResultDib, args.output.c_str(), saveError, sizeof saveError) != 0;
+  if (!written) {
     if (!maskTmp.empty()) std::remove(maskTmp.c_str());
-    std::cerr << args.output << ": " << saveError << "\n";
+    if (saveError[0] != '\0') std::cerr << args.output << ": " << saveError << "\n";
+    else std::cerr << error << "\n";
     return 1;
   }
   if (!maskTmp.empty() && std::rename(maskTmp.c_str(), args.mask.c_str()) != 0) {

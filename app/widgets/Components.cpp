@@ -645,9 +645,11 @@ bool TSaveDialog::Execute(QWidget* parent) {
   dialog.setIconProvider(TKindIconProvider::Shared()); // never reads files to pick icons
   dialog.setSizeGripEnabled(EnableSizing);
   if (!DefaultExt.isEmpty()) dialog.setDefaultSuffix(DefaultExt);
+  if (!SelectedFilter.isEmpty()) dialog.selectNameFilter(SelectedFilter);
   if (!FileName.isEmpty()) dialog.selectFile(FileName);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   FileName = dialog.selectedFiles().front();
+  SelectedFilter = dialog.selectedNameFilter();
   return true;
 }
 

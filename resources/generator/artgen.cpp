@@ -476,6 +476,35 @@ QImage SmallGlyph(void (*draw)(QPainter&, bool)) {
   return Supersampled(16, 16, 6, [draw](QPainter& p) {
     p.scale(16.0 / 24, 16.0 / 24);
     draw(p, false);
+// Applying a saved deformation: a grid bulged in its middle, the deformation of a project,
+// with an arrow bringing it onto the picture. 16 x 16, drawn on the 24-pixel grid.
+QImage ApplyDeformationGlyph() {
+  return Supersampled(16, 16, 6, [](QPainter& p) {
+    p.scale(16.0 / 24, 16.0 / 24);
+    p.setPen(QPen(kTeal, 1.6));
+    p.setBrush(Qt::NoBrush);
+    for (int k = 0; k < 3; ++k) {
+      const double at = 4 + 7.5 * k, bend = k == 0 ? -3.2 : k == 2 ? 3.2 : 0; // outwards
+      QPainterPath across, down;
+      across.moveTo(3, at);
+      across.quadTo(13.5, at + bend, 23, at);
+      down.moveTo(at + 1, 2);
+      down.quadTo(at + 1 + bend, 12, at + 1, 20);
+      p.drawPath(across);
+      p.drawPath(down);
+    }
+    p.setPen(QPen(kTealDark, 0.8));
+    p.setBrush(QColor(240, 150, 40));
+    QPainterPath arrow;
+    arrow.moveTo(9, 15);
+    arrow.lineTo(15, 15);
+    arrow.lineTo(15, 19);
+    arrow.lineTo(19, 19);
+    arrow.lineTo(12, 24);
+    arrow.lineTo(5, 19);
+    arrow.lineTo(9, 19);
+    arrow.closeSubpath();
+    p.drawPath(arrow);
   });
 }
 
@@ -918,6 +947,7 @@ bool WriteAll() {
   ok &= Save(SmallGlyph(ToolRelease), "art/tool_freigeben.png");
   ok &= Save(SmallGlyph(ToolShowProtection), "art/tool_schutz_zeigen.png");
   ok &= Save(FaceGlyph(), "art/tool_gesicht.png");
+  ok &= Save(ApplyDeformationGlyph(), "art/verformung_uebernehmen.png");
   ok &= Save(Wallpaper(), "art/speedbar.png");
   ok &= Save(WebGlyph(), "art/www.png");
   ok &= Save(ResultSide().convertToFormat(QImage::Format_RGB32), "art/result_side.png");

@@ -5,6 +5,7 @@
 
 #include "CommandLine.h"
 #include "MainLoading.h"
+#include "Project.h"
 #include "ShellControls.h"
 
 #include <QDir>
@@ -528,7 +529,7 @@ TEST_F(LoadingTest, PageStartsOnTheProgramFolderWithTheFirstFileType) {
   EXPECT_EQ(form->JamShellTree1->SelectedFolder(), QDir::cleanPath(dir.path()));
   EXPECT_EQ(form->JamShellList1->Folder(), QDir::cleanPath(dir.path()));
   EXPECT_EQ(form->FilterComboBox1->currentIndex(), 0);
-  EXPECT_EQ(form->FilterComboBox1->Filter(), QString::fromLocal8Bit(GetDIBOpenFilter()));
+  EXPECT_EQ(form->FilterComboBox1->Filter(), QString::fromLocal8Bit(project::OpenFilter(GetDIBOpenFilter())));
   EXPECT_EQ(form->JamShellList1->Filter(), form->FilterComboBox1->Mask());
   EXPECT_TRUE(form->JamShellList1->Filter().contains("*.bmp"));
   EXPECT_EQ(form->FilterComboBox1->geometry(), QRect(188, 3, 185, 21));

@@ -326,3 +326,40 @@ TEST_F(Replay, TimingLine) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Replay, ProjectGoesOnAsIfNeverSavedAndAppliesToOtherPictures) {
+  const std::string pic = Picture(83, 61);
+  const std::string a = "tool smear\nzoom 1.5\nstrength 0.7\nradius 15\nsmooth on\n"
+                        "down 30 30\nmove 45 40\nup 45 40\ndown 80 50\nmove 70 60\ntick\nup 70 60\n";
+  const std::string b = "down 60 20\nmove 50 35\nup 50 35\nundo\nredo\n";
+  // A, saved, reopened, B: as A then B in one go (the settings of A still hold for B).
+  ASSERT_EQ(Run(pic + " " + Script(a, "a.txt") + " " + Path("a.morphane")).status, 0);
+  const auto resumed = MaskAfter(Path("a.morphane"), Script(b, "b.txt"), "", "resumed.bmp");
+  const auto direct = MaskAfter(pic, Script(a + b, "ab.txt"), "", "direct.bmp");
+  EXPECT_NE(direct, Identity(83, 61));
+  EXPECT_EQ(resumed, direct);
+  EXPECT_EQ(FileBytes(Path("resumed.bmp")), FileBytes(Path("direct.bmp")));
+  // Undo after reopening takes back A's last stroke.
+  const auto undone = MaskAfter(Path("a.morphane"), Script("undo\n", "u.txt"), "", "undone.bmp");
+  const auto first = MaskAfter(pic, Script(a.substr(0, a.find("down 80")), "a1.txt"), "", "first.bmp");
+  EXPECT_EQ(undone, first);
+  EXPECT_EQ(FileBytes(Path("undone.bmp")), FileBytes(Path("first.bmp")));
+  // Applied to a picture of the project's size: the project's result; to a larger one, scaled.
+  const auto applied = MaskAfter(pic, Script("smooth on\n", "s.txt"), "--apply " + Path("a.morphane"), "applied.bmp");
+  const auto done = MaskAfter(Path("a.morphane"), Script("", "e.txt"), "", "done.bmp");
+  EXPECT_EQ(applied, done);
+  EXPECT_EQ(FileBytes(Path("applied.bmp")), FileBytes(Path("done.bmp")));
+  const auto bigger = MaskAfter(Picture(166, 122, "big.bmp"), Script("", "e.txt"), "--apply " + Path("a.morphane"));
+  ASSERT_EQ(bigger.size(), 166u * 122u);
+  EXPECT_NE(bigger, Identity(166, 122));
+  // A damaged project is refused with its name and a German reason, and nothing is written.
+  std::ofstream(Path("bad.morphane"), std::ios::binary) << "\x8BMPJ\r\n\x1A\n";
+  const TRun bad = Run(Path("bad.morphane") + " " + Script("", "e.txt") + " " + Path("never.bmp"));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("bad.morphane\xE2\x80\x9C kann nicht ge\xC3\xB6""ffnet werden: Die Datei ist"), std::string::npos) << bad.err;
+  EXPECT_FALSE(Exists("never.bmp"));
+}
+
+} // namespace
