@@ -86,6 +86,7 @@ void TAutosaver::Submit(const warp::TEditorCore& core, uint64_t pictureSerial, c
       // The mask read once, only its difference from the identity kept (no copy of the block).
       s.MaskDelta = MaskDelta(core.FMask, w, h);
       s.History = core.FHistory.Serialize();
+      s.Protection = core.Protection();
       s.Settings = settings;
       s.PicturePath = picturePath;
     } catch (const std::bad_alloc&) {
@@ -154,6 +155,7 @@ void TAutosaver::Run() {
         work.Height = s.Height;
         work.MaskDelta = &s.MaskDelta;
         work.History = &s.History;
+        if (!s.Protection.empty()) work.Protection = s.Protection.data();
         work.Settings = s.Settings;
         work.PicturePath = s.PicturePath;
         ok = WriteProject(path_, chunk_, work, error);

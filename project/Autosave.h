@@ -56,6 +56,7 @@ private:
     int32_t Width = 0, Height = 0;
     std::vector<uint8_t> MaskDelta;
     std::vector<uint8_t> History;
+    std::vector<uint8_t> Protection; // empty: nothing protected
     TSettings Settings;
     std::string PicturePath;
     bool Remove = false;

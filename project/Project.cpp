@@ -561,8 +561,13 @@ bool RestoreWork(warp::TEditorCore& core, const TProject& p, std::string& error)
     return false;
   }
   std::memcpy(core.FMask, p.Mask.data(), p.Mask.size() * sizeof(warp::TMaskEntry));
-  const bool ok = core.FHistory.Deserialize(p.History.data(), p.History.size(), p.Width, p.Height, error);
-  if (!ok) core.InitMask();
+  bool ok = core.SetProtection(p.Protection);
+  if (!ok) error = "Nicht genügend Arbeitsspeicher für das Projekt.";
+  ok = ok && core.FHistory.Deserialize(p.History.data(), p.History.size(), p.Width, p.Height, error);
+  if (!ok) {
+    core.InitMask();
+    core.SetProtection({});
+  }
   core.renderdi();
   core.HistoryChanged();
   return ok;
@@ -583,6 +588,7 @@ bool SaveCore(const warp::TEditorCore& core, const std::string& path, const TSet
     work.Height = core.PictureHeight();
     work.Mask = core.FMask;
     work.History = &history;
+    if (!core.Protection().empty()) work.Protection = core.Protection().data();
     work.Settings = settings;
     work.PicturePath = picturePath;
     return WriteProject(path, picture, work, error);

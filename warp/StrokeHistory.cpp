@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 namespace warp {
@@ -57,6 +58,8 @@ void CopyTiles(const T* data, int32_t width, int32_t height, int32_t tile, int32
       for (int32_t i = 0; i < rows; ++i)
         std::memcpy(copy + size_t(i) * tile, data + int64_t(r0 + i) * width + j0, size_t(cols) * sizeof(T));
     }
+}
+
 // A varint read with its end checked; false when it runs past `end` or is longer than 64 bits.
 bool ReadVarint(const uint8_t*& p, const uint8_t* end, uint64_t& v) {
   v = 0;
@@ -73,16 +76,27 @@ bool ReadVarint(const uint8_t*& p, const uint8_t* end, uint64_t& v) {
 std::vector<uint8_t> TStrokeHistory::Serialize() const {
   std::vector<uint8_t> out;
   size_t size = 64;
-  for (const TEntry& e : undo_) size += e.runs.size() + e.before.size() + e.after.size() + 40;
-  for (const TEntry& e : redo_) size += e.runs.size() + e.before.size() + e.after.size() + 40;
+  const auto bytesOf = [](const TEntry& e) {
+    return e.runs.size() + e.before.size() + e.after.size() + e.weightRuns.size() + e.weightsBefore.size() +
+           e.weightsAfter.size() + 80;
+  };
+  for (const TEntry& e : undo_) size += bytesOf(e);
+  for (const TEntry& e : redo_) size += bytesOf(e);
   out.reserve(size); // one block, written once
   PutVarint(out, uint64_t(std::max(width_, 0)));
   PutVarint(out, uint64_t(std::max(height_, 0)));
   PutVarint(out, undo_.size());
   PutVarint(out, redo_.size());
+  // Per stroke: the mask's runs and values, then the protection's (counts of zero when the
+  // stroke changed none of them).
   const auto put = [&out](const TEntry& e) {
     PutVarint(out, e.runCount);
     for (const std::vector<uint8_t>* part : {&e.runs, &e.before, &e.after}) {
+      PutVarint(out, part->size());
+      out.insert(out.end(), part->begin(), part->end());
+    }
+    PutVarint(out, e.weightRunCount);
+    for (const std::vector<uint8_t>* part : {&e.weightRuns, &e.weightsBefore, &e.weightsAfter}) {
       PutVarint(out, part->size());
       out.insert(out.end(), part->begin(), part->end());
     }
@@ -118,18 +132,41 @@ bool TStrokeHistory::Deserialize(const uint8_t* data, size_t size, int32_t width
   width_ = width;
   height_ = height;
   const auto readEntry = [&](TEntry& e) -> bool {
-    uint64_t runCount = 0;
-    if (!ReadVarint(p, end, runCount)) return false;
-    for (std::vector<uint8_t>* part : {&e.runs, &e.before, &e.after}) {
-      uint64_t length = 0;
-      if (!ReadVarint(p, end, length) || length > uint64_t(end - p)) return false;
-      part->assign(p, p + length);
-      p += length;
-    }
-    // Each run takes three bytes at least, each value of a run two per side.
-    if (runCount == 0 || runCount > e.runs.size() / 3) return false;
+    const auto readParts = [&](uint64_t& count, std::initializer_list<std::vector<uint8_t>*> parts) {
+      if (!ReadVarint(p, end, count)) return false;
+      for (std::vector<uint8_t>* part : parts) {
+        uint64_t length = 0;
+        if (!ReadVarint(p, end, length) || length > uint64_t(end - p)) return false;
+        part->assign(p, p + length);
+        p += length;
+      }
+      // Each run takes three bytes at least.
+      return count <= parts.begin()[0]->size() / 3;
+    };
+    uint64_t runCount = 0, weightRunCount = 0;
+    if (!readParts(runCount, {&e.runs, &e.before, &e.after}) ||
+        !readParts(weightRunCount, {&e.weightRuns, &e.weightsBefore, &e.weightsAfter}))
+      return false;
+    if (runCount == 0 && weightRunCount == 0) return false;
     e.runCount = uint32_t(runCount);
+    e.weightRunCount = uint32_t(weightRunCount);
     TPictureRect bounds{width, height, -1, -1};
+    // The protection's runs: row, column and length of changed weights, the weights themselves.
+    const uint8_t* wr = e.weightRuns.data();
+    const uint8_t* const wrEnd = wr + e.weightRuns.size();
+    uint64_t weights = 0;
+    for (uint64_t n = 0; n < weightRunCount; ++n) {
+      uint64_t row = 0, start = 0, length = 0;
+      if (!ReadVarint(wr, wrEnd, row) || !ReadVarint(wr, wrEnd, start) || !ReadVarint(wr, wrEnd, length)) return false;
+      if (row >= uint64_t(height) || start >= uint64_t(width) || length == 0 || length > uint64_t(width) - start)
+        return false;
+      weights += length;
+      bounds.Left = std::min<int32_t>(bounds.Left, int32_t(start));
+      bounds.Right = std::max<int32_t>(bounds.Right, int32_t(start + length - 1));
+      bounds.Bottom = std::min<int32_t>(bounds.Bottom, int32_t(row));
+      bounds.Top = std::max<int32_t>(bounds.Top, int32_t(row));
+    }
+    if (wr != wrEnd || e.weightsBefore.size() != weights || e.weightsAfter.size() != weights) return false;
     const uint8_t* r = e.runs.data();
     const uint8_t* const rEnd = r + e.runs.size();
     const uint8_t* sides[2] = {e.before.data(), e.after.data()};

@@ -32,10 +32,14 @@ protected:
   }
   void TearDown() override { fs::remove_all(dir); }
 
-  // Two strokes on a 90 x 70 picture, saved with some settings.
+  // A protected spot and two strokes on a 90 x 70 picture, saved with some settings.
   std::vector<uint8_t> Saved(TTestCore& core, const std::string& name = "a.morphane") {
     core.Load(90, 70);
     core.Bar.Radius = 12;
+    core.FBrush = warp::TEditorCore::TBrush::Protect;
+    core.ViewMouseDown(45, 30);
+    core.ViewMouseUp(45, 30);
+    core.FBrush = warp::TEditorCore::TBrush::Tool;
     for (int s = 0; s < 2; ++s) {
       core.ViewMouseDown(20 + 30 * s, 30);
       core.ViewMouseMove(30 + 30 * s, 36);
@@ -77,7 +81,8 @@ TEST_F(Project, ReopenedWorkIsTheSameAndUndoesAsBefore) {
                              b.FResultDib.Bits + r * b.FResultDib.BytesPerLine, row));
   }
   EXPECT_EQ(a.MaskCopy(), b.MaskCopy());
-  for (int k = 0; k < 2; ++k) {
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_TRUE(a.Protection() == b.Protection() && !a.Protection().empty());
     a.Undo();
     b.Undo();
     EXPECT_EQ(a.MaskCopy(), b.MaskCopy());
