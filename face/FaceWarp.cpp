@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FaceWarp.h"
 
+#include "Protection.h"
 #include "Worker.h"
 
 #include <algorithm>
@@ -302,7 +303,7 @@ void RestoreArea(const TMaskCopy& copy, warp::TMaskEntry* mask, int32_t width) {
 }
 
 void ApplyField(const TFaceField& field, const TMaskCopy& before, warp::TMaskEntry* mask, int32_t width,
-                int32_t height) {
+                int32_t height, const uint8_t* protection) {
   if (field.Empty() || mask == nullptr) return;
   const warp::TPictureRect& a = field.Area;
   const warp::TPictureRect& b = before.Area;
@@ -333,12 +334,22 @@ void ApplyField(const TFaceField& field, const TMaskCopy& before, warp::TMaskEnt
           out[x] = before.Entries[size_t(sr - b.Bottom) * size_t(bw) + size_t(sx - b.Left)];
         else
           out[x] = mask[size_t(sr) * size_t(width) + size_t(sx)];
+        const int32_t weight = protection ? protection[size_t(r) * size_t(width) + size_t(x)] : 0;
+        if (weight > 0 && r >= b.Bottom && r <= b.Top && x >= b.Left && x <= b.Right) {
+          // Protected entries move only part of the way, as under the tools.
+          const warp::TMaskEntry& old = before.Entries[size_t(r - b.Bottom) * size_t(bw) + size_t(x - b.Left)];
+          out[x] = warp::TMaskEntry{warp::KeepBlend(old.X, out[x].X, weight), warp::KeepBlend(old.Y, out[x].Y, weight)};
+        }
       }
     }
   });
 }
 
 namespace {
+
+const uint8_t* ProtectionOf(const warp::TEditorCore& core) {
+  return core.Protection().empty() ? nullptr : core.Protection().data();
+}
 
 void RenderAndRepaint(warp::TEditorCore& core, const warp::TPictureRect& area) {
   if (area.Empty()) return;
@@ -361,7 +372,7 @@ bool ApplyFaceChange(warp::TEditorCore& core, const std::vector<TLandmarks>& fac
   const TMaskCopy before = CopyArea(core.FMask, w, area);
   core.FHistory.BeginStroke(w, h);
   core.FHistory.BeforeStep(core.FMask, area);
-  ApplyField(field, before, core.FMask, w, h);
+  ApplyField(field, before, core.FMask, w, h, ProtectionOf(core));
   core.FHistory.EndStroke(core.FMask);
   core.HistoryChanged();
   RenderAndRepaint(core, area);
@@ -381,7 +392,7 @@ void TFacePreview::Show(const TFaceSliders& sliders) {
     return;
   }
   const int32_t w = core_.PictureWidth(), h = core_.PictureHeight();
-  ApplyField(BuildField(faces_, sliders, before_.Area, w, h), before_, core_.FMask, w, h);
+  ApplyField(BuildField(faces_, sliders, before_.Area, w, h), before_, core_.FMask, w, h, ProtectionOf(core_));
   shown_ = true;
   RenderAndRepaint(core_, before_.Area);
 }

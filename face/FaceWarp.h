@@ -66,9 +66,10 @@ void RestoreArea(const TMaskCopy& copy, warp::TMaskEntry* mask, int32_t width);
 
 // Writes the entries of field.Area: each the entry of `before` (or, outside before.Area, of the
 // mask itself) at the pixel's displaced position. Rows are shared among threads; the result
-// does not depend on how many.
+// does not depend on how many. Entries with a protection weight (width x height, or null) move
+// only part of the way, as under the tools.
 void ApplyField(const TFaceField& field, const TMaskCopy& before, warp::TMaskEntry* mask, int32_t width,
-                int32_t height);
+                int32_t height, const uint8_t* protection = nullptr);
 
 // The change as one step of the editing engine's history: mask changed, the result rendered
 // where it changes, the view repainted. False (nothing changed) when every slider is 0, there

@@ -149,6 +149,20 @@ TEST_F(Faces, PreviewCancelsExactlyAndCommitsOneStep) {
   EXPECT_TRUE(State() == committed) << "the preview's OK differs from the change applied directly";
 }
 
+TEST_F(Faces, ProtectedEntriesKeepTheirPlaceUnderAFaceChange) {
+  const TLandmarks f = OnlyFace();
+  const int32_t w = host.PictureWidth(), h = host.PictureHeight();
+  const auto index = [&](face::TPoint p, int dx, int dy) { return size_t(h - 1 - int(p.y) + dy) * size_t(w) + size_t(int(p.x) + dx); };
+  const face::TPoint left = Centre(f, 36, 41), right = Centre(f, 42, 47);
+  std::vector<uint8_t> weights(size_t(w) * size_t(h), 0);
+  for (int d = -100; d <= 100; ++d) weights[index(left, d % 10, d / 10)] = 255; // a square on the left eye
+  ASSERT_TRUE(host.SetProtection(weights));
+  const std::vector<warp::TMaskEntry> before(host.FMask, host.FMask + size_t(w) * size_t(h));
+  Run("face eyes 100");
+  for (int d = -100; d <= 100; ++d) EXPECT_EQ(host.FMask[index(left, d % 10, d / 10)].X, before[index(left, d % 10, d / 10)].X);
+  EXPECT_NE(host.FMask[index(right, 5, 5)].X, before[index(right, 5, 5)].X);
+}
+
 TEST_F(Faces, NothingChangesWithoutAFaceOrAValue) {
   const std::vector<uint8_t> original = State();
   Run("face chin 0");
