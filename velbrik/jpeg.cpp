@@ -298,6 +298,7 @@ struct JpegWriteJob {
   int quality;
   JpegErrors errors;
   uint8_t* row; // palette rows expanded to blue, green, red
+  const platform::TJob* job;
 };
 
 void expandPaletteRow(const TDib& dib, const uint8_t* src, uint8_t* dst) {
@@ -333,6 +334,7 @@ bool writeJpeg(JpegWriteJob* job) {
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, job->quality, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
+  RowJob rows(job->job, h.biHeight);
   for (int32_t y = 0; y < h.biHeight; ++y) {
     uint8_t* source = DibRowFromTop(dib, y);
     if (job->row != nullptr) {
@@ -341,6 +343,10 @@ bool writeJpeg(JpegWriteJob* job) {
     }
     JSAMPROW row = source;
     jpeg_write_scanlines(&cinfo, &row, 1);
+    if (!rows.row(y + 1)) {
+      jpeg_destroy_compress(&cinfo);
+      return false;
+    }
   }
   jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
@@ -387,7 +393,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, TDib& out, Progress& progress,
   return false;
 }
 
-bool WriteJpeg(const TDib& dib, std::FILE* file, int quality, std::string& error) {
+bool WriteJpeg(const TDib& dib, std::FILE* file, int quality, std::string& error, const platform::TJob* runner) {
   if (dib.Bits == nullptr || dib.Info == nullptr || file == nullptr) {
     error = "Es ist kein Bild zum Speichern da.";
     return false;
@@ -407,6 +413,7 @@ bool WriteJpeg(const TDib& dib, std::FILE* file, int quality, std::string& error
   job.dib = &dib;
   job.file = file;
   job.quality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
+  job.job = runner;
   if (bits != 24) {
     row.resize(size_t(width) * 3);
     job.row = row.data();
