@@ -39,6 +39,7 @@ void PutValue(std::vector<uint8_t>& out, const TMaskEntry& e, TMaskEntry& predic
 } // namespace
 
 void TStrokeHistory::Clear() {
+  baseId_ = ++lastId_;
   undo_.clear();
   redo_.clear();
   bytes_ = 0;
@@ -180,10 +181,12 @@ void TStrokeHistory::Push(TEntry&& entry) {
     Clear();
     return;
   }
+  entry.id = ++lastId_;
   undo_.push_back(std::move(entry));
   bytes_ += size;
   while (bytes_ > budget_) {
     bytes_ -= undo_.front().Bytes();
+    baseId_ = undo_.front().id;
     undo_.pop_front();
   }
 }
