@@ -58,7 +58,12 @@ void TStrokeHistory::DropRecording() {
 }
 
 void TStrokeHistory::BeginStroke(int32_t width, int32_t height) {
-  if (width != width_ || height != height_) Clear();
+  if (width != width_ || height != height_) {
+    // Nothing has changed yet: the present state keeps its number.
+    const uint64_t present = StateId();
+    Clear();
+    baseId_ = present;
+  }
   width_ = width;
   height_ = height;
   DropRecording();

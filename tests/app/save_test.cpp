@@ -210,9 +210,9 @@ TEST_F(SaveTest, UnsavedStrokesAskBeforeOpeningOrQuittingAndASaveOrAnUndoSettles
   other.save(path("anderes.png"));
   const auto stroke = [this] {
     form->FOutlineShown = false;
-    form->ViewMouseDown(100, 100);
-    form->ViewMouseMove(110, 100);
-    form->ViewMouseUp(110, 100);
+    form->ViewMouseDown(10, 10);
+    form->ViewMouseMove(14, 12);
+    form->ViewMouseUp(14, 12);
   };
   bool canClose = false;
   form->FormCloseQuery(form.get(), canClose); // nothing changed: the close question as ever
@@ -253,6 +253,11 @@ TEST_F(SaveTest, UnsavedStrokesAskBeforeOpeningOrQuittingAndASaveOrAnUndoSettles
   form->OpenFromOutside(path("anderes.png"));
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_EQ(form->PictureWidth(), 40);
+  EXPECT_FALSE(form->HasUnsavedWork());
+  // The first stroke on the new picture, taken back, leaves nothing to save either.
+  stroke();
+  EXPECT_TRUE(form->HasUnsavedWork());
+  form->Undo();
   EXPECT_FALSE(form->HasUnsavedWork());
 }
 
