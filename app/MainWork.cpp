@@ -16,13 +16,14 @@ bool TMainForm::HasUnsavedWork() const { return FHistory.StateId() != FSavedWork
 
 bool TMainForm::KeepWorkBeforeDropping(const std::string& Caption) {
   if (!HasUnsavedWork()) return true;
-  const std::string name =
-      FPicturePath.empty() ? std::string("dem neuen Bild")
-                           : "\xE2\x80\x9E" + QFileInfo(QFile::decodeName(FPicturePath.c_str())).fileName().toStdString() +
-                                 "\xE2\x80\x9C";
-  const std::string question = "Die Änderungen an " + name +
-                               " sind noch nicht gespeichert.\n"
-                               "Möchten Sie das Ergebnis speichern, bevor es verworfen wird?";
+  const std::string what =
+      FPicturePath.empty()
+          ? std::string("des neuen Bildes")
+          : "von \xE2\x80\x9E" + QFileInfo(QFile::decodeName(FPicturePath.c_str())).fileName().toStdString() +
+                "\xE2\x80\x9C";
+  const std::string question = "Die Bearbeitung " + what +
+                               " ist noch nicht gespeichert.\n"
+                               "Möchten Sie das Ergebnis speichern, bevor sie verworfen wird?";
   switch (platform::MessageBox(this, question, Caption, platform::MB_SAVEDISCARDCANCEL | platform::MB_ICONQUESTION)) {
   case platform::IDYES: return SaveResultAs();
   case platform::IDNO: return true;

@@ -168,6 +168,9 @@ run_session() {
   send select "$home/Bilder/portrait.png"
   shot motiv-laden
   send open "$home/Bilder/kaputt.jpg"
+  # The strokes are not saved: the question before they are dropped comes first.
+  shot frage-verwerfen
+  send click Verwerfen
   shot fehler-laden
   send click OK
   send click ueberbtn
@@ -185,6 +188,9 @@ run_session() {
   send click "Animation speichern..."
   shot animation-speichern
   send cancel
+  # Both strokes taken back: nothing unsaved, so quitting asks its ordinary question.
+  send undo
+  send undo
   send click endebtn
   shot beenden
   # The program ends with this click; its answer may not come any more.
