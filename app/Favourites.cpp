@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Favourites.h"
 
+#include "Velbrik.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 namespace favourites {
 
@@ -45,21 +47,9 @@ std::string ResolveTarget(const std::string& fileName) {
   return fileName;
 }
 
-// A new file beside target, opened for writing; its name goes to tempName. -1 on failure.
-int CreateTempBeside(const std::string& target, std::string& tempName) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempName = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    const int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST) return -1;
-  }
-  return -1;
-}
-
 } // namespace
 
-TFolderList ParseFolders(std::string_view text) {
+TFolderList ParseFolders(std::string_view text, size_t limit) {
   TFolderList folders;
   std::string line;
   bool open = false; // characters seen since the last line end
@@ -67,6 +57,7 @@ TFolderList ParseFolders(std::string_view text) {
     const char c = text[i];
     if (c == kEndOfFile) break;
     if (c == kCr) {
+      if (folders.size() >= limit) return folders;
       folders.push_back(std::move(line));
       line.clear();
       open = false;
@@ -76,7 +67,7 @@ TFolderList ParseFolders(std::string_view text) {
     line.push_back(c);
     open = true;
   }
-  if (open) folders.push_back(std::move(line));
+  if (open && folders.size() < limit) folders.push_back(std::move(line));
   return folders;
 }
 
@@ -90,16 +81,32 @@ std::string FormatFolders(const TFolderList& folders) {
 }
 
 TFolderList ReadFolders(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return {};
+  // Non-blocking, so that a pipe does not wait for a writer before it is seen to be one.
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return {};
+  struct stat st {};
   std::string text;
-  char chunk[65536];
-  while (in) {
-    in.read(chunk, sizeof chunk);
-    text.append(chunk, size_t(in.gcount()));
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (ok) {
+    text.resize(size_t(std::min<off_t>(st.st_size, off_t(kMaxFileBytes) + 1)));
+    size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) ok = false;
+      if (n <= 0) break;
+      done += size_t(n);
+    }
+    text.resize(done);
   }
-  if (in.bad()) return {};
-  return ParseFolders(text);
+  ::close(fd);
+  if (!ok) return {};
+  if (text.size() > kMaxFileBytes) {
+    // Cut at the last line end within the limit.
+    const size_t end = text.find_last_of(kCr, kMaxFileBytes - 1);
+    text.resize(end == std::string::npos ? 0 : end + 1);
+  }
+  return ParseFolders(text, kMaxEntries);
 }
 
 bool WriteFolders(const std::string& fileName, const TFolderList& folders) {
@@ -110,8 +117,9 @@ bool WriteFolders(const std::string& fileName, const TFolderList& folders) {
   if (::stat(target.c_str(), &existing) == 0 &&
       ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0))
     return false;
-  std::string tempName;
-  const int fd = CreateTempBeside(target, tempName);
+  // Named so that a write killed half-way is removed at the next start.
+  char tempName[PATH_MAX + 64];
+  const int fd = CreateSaveTemporary(target.c_str(), tempName, sizeof tempName);
   if (fd < 0) return false;
 
   // Keep the permissions of the file being replaced.
@@ -121,8 +129,8 @@ bool WriteFolders(const std::string& fileName, const TFolderList& folders) {
   bool ok = WriteAll(fd, FormatFolders(folders));
   ok = ::fsync(fd) == 0 && ok;
   ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(tempName.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(tempName.c_str());
+  ok = ok && ::rename(tempName, target.c_str()) == 0;
+  if (!ok) ::unlink(tempName);
   return ok;
 }
 

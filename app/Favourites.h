@@ -3,6 +3,7 @@
 // Entries are 8-bit strings kept byte for byte; nothing is trimmed, quoted or escaped.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,13 +14,21 @@ using TFolderList = std::vector<std::string>;
 
 // Splits the text of folders.dat into entries. A CR ends a line and an LF right after it
 // belongs to that line end; any other LF is part of the entry. A Ctrl-Z (26) ends the text.
-// A last line without a line end is an entry; a line end at the very end adds none.
-TFolderList ParseFolders(std::string_view text);
+// A last line without a line end is an entry; a line end at the very end adds none. At most
+// `limit` entries are taken (the first ones: the most recent).
+TFolderList ParseFolders(std::string_view text, size_t limit = SIZE_MAX);
 
 // Every entry followed by CR LF.
 std::string FormatFolders(const TFolderList& folders);
 
-// Reads the whole file, of any length; a file that cannot be opened or read gives an empty list.
+// A favourites list is short: only the first kMaxFileBytes of the file and its first
+// kMaxEntries entries are read (the most recent ones; a line cut at the limit is left out).
+constexpr size_t kMaxFileBytes = size_t(1) << 20;
+constexpr size_t kMaxEntries = 1000;
+
+// Reads the file: only a regular file (a pipe, a device or a folder gives an empty list, without
+// waiting for it), within the limits above. A file that cannot be opened or read gives an empty
+// list.
 TFolderList ReadFolders(const std::string& fileName);
 
 // Writes the list to a fresh file beside fileName and renames it over fileName, so that the

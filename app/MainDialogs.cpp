@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The information dialog, saving and printing of the result.
 #include "AboutBoxUnit.h"
+#include "BackgroundJob.h"
 #include "MainUnit.h"
 #include "PrintFUnit.h"
 #include "ProgramFolders.h"
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
+
+#include <memory>
 
 void TMainForm::ueberbtnClick(QObject*) {
   AboutBox = new TAboutBox(this);
@@ -34,38 +37,62 @@ QString PictureFolder(const std::string& picturePath) {
 
 } // namespace
 
-void TMainForm::BitBtn1Click(QObject*) {
+void TMainForm::BitBtn1Click(QObject*) { SaveResultAs(); }
+
+bool TMainForm::SaveResultAs() {
   // The folder saved to last, else the picture's own folder; the name is made from the picture's.
   SaveDialog1.InitialDir = folders::DialogFolder(kSaveFolderKey, PictureFolder(FPicturePath));
   SaveDialog1.FileName = Wide(ProposedSaveName(FPicturePath));
   if (SaveDialog1.Title.isEmpty()) SaveDialog1.Title = "Bild speichern unter";
   // Every file as before, and the work as a project as one more type.
   SaveDialog1.Filter = "Alle Dateien (*);;" + kProjectFilter;
-  if (!SaveDialog1.Execute(this)) return;
-  std::string chosen = Narrow(SaveDialog1.FileName);
-  folders::RememberFolder(kSaveFolderKey, QFileInfo(SaveDialog1.FileName).absolutePath());
-  if (SaveDialog1.SelectedFilter == kProjectFilter && QFileInfo(SaveDialog1.FileName).suffix().isEmpty())
-    chosen += ".morphane";
-  if (project::IsProjectName(chosen)) {
-    SaveProjectTo(chosen);
-    return;
+  // A save that failed brings the dialog back with the name chosen, in its folder.
+  for (;;) {
+    if (!SaveDialog1.Execute(this)) return false;
+    std::string chosen = Narrow(SaveDialog1.FileName);
+    const QString folder = QFileInfo(SaveDialog1.FileName).absolutePath();
+    if (SaveDialog1.SelectedFilter == kProjectFilter && QFileInfo(SaveDialog1.FileName).suffix().isEmpty())
+      chosen += ".morphane";
+    if (project::IsProjectName(chosen)) {
+      if (SaveProjectTo(chosen)) {
+        folders::RememberFolder(kSaveFolderKey, folder);
+        return true;
+      }
+      SaveDialog1.InitialDir = folder;
+      continue;
+    }
+    std::string target, message;
+    if (!SaveTargetName(chosen, target, message)) {
+      platform::MessageBox(this, message, "Bild speichern", platform::MB_OK | platform::MB_ICONWARNING);
+      SaveDialog1.InitialDir = folder;
+      continue;
+    }
+    // The dialog asked about the name as typed; a name that only now got its extension may
+    // name another file that exists.
+    if (target != chosen && QFileInfo::exists(Wide(target))) {
+      const std::string question =
+          "Die Datei \xE2\x80\x9E" + target + "\xE2\x80\x9C ist bereits vorhanden.\nSoll sie ersetzt werden?";
+      if (platform::MessageBox(this, question, "Bild speichern", platform::MB_YESNO | platform::MB_ICONQUESTION) !=
+          platform::IDYES) {
+        SaveDialog1.InitialDir = folder;
+        continue;
+      }
+    }
+    // The window edits on while a copy is written.
+    const uint64_t state = FHistory.StateId();
+    auto picture = std::make_shared<TDibCopy>(FResultDib);
+    const std::string error = RunInBackground(*this, "Bild wird gespeichert", [picture, target](const platform::TJob& job) {
+      return SaveResultDibJob(picture->Dib, target, job);
+    });
+    if (error.empty()) {
+      folders::RememberFolder(kSaveFolderKey, folder);
+      FSavedWork = state;
+      return true;
+    }
+    if (error == platform::kCancelledText) return false;
+    platform::MessageBox(this, error, "Bild speichern", platform::MB_OK | platform::MB_ICONERROR);
+    SaveDialog1.InitialDir = folder;
   }
-  std::string target, message;
-  if (!SaveTargetName(chosen, target, message)) {
-    platform::MessageBox(this, message, "Bild speichern", platform::MB_OK | platform::MB_ICONWARNING);
-    return;
-  }
-  // The dialog asked about the name as typed; a name that only now got its extension may
-  // name another file that exists.
-  if (target != chosen && QFileInfo::exists(Wide(target))) {
-    const std::string question =
-        "Die Datei \xE2\x80\x9E" + target + "\xE2\x80\x9C ist bereits vorhanden.\nSoll sie ersetzt werden?";
-    if (platform::MessageBox(this, question, "Bild speichern", platform::MB_YESNO | platform::MB_ICONQUESTION) !=
-        platform::IDYES)
-      return;
-  }
-  if (!SaveResultDib(FResultDib, target, message))
-    platform::MessageBox(this, message, "Bild speichern", platform::MB_OK | platform::MB_ICONERROR);
 }
 
 void TMainForm::BitBtn2Click(QObject*) {
@@ -76,6 +103,7 @@ void TMainForm::BitBtn2Click(QObject*) {
   TPrintForm PrintForm(this, FResultDib, printer);
   if (PrintForm.exec() != mrOk) return;
   // Without a printer the output goes to a PDF file, which needs a name ending in ".pdf".
+  QString pdfFolder; // remembered once the file is written
   if (printer.outputFormat() == QPrinter::PdfFormat) {
     if (printer.outputFileName().isEmpty()) {
       comp::TSaveDialog dialog;
@@ -85,12 +113,26 @@ void TMainForm::BitBtn2Click(QObject*) {
       dialog.InitialDir = folders::DialogFolder(kPdfFolderKey, PictureFolder(FPicturePath));
       dialog.FileName = QFileInfo(Wide(ProposedSaveName(FPicturePath))).completeBaseName() + ".pdf";
       if (!dialog.Execute(this)) return;
-      folders::RememberFolder(kPdfFolderKey, QFileInfo(dialog.FileName).absolutePath());
+      pdfFolder = QFileInfo(dialog.FileName).absolutePath();
       printer.setOutputFileName(dialog.FileName);
     }
     printer.setOutputFileName(Wide(PdfFileName(Narrow(printer.outputFileName()))));
   }
   QString message;
-  if (!PrintDib(printer, FResultDib, PrintForm.Options(), message))
-    platform::MessageBox(this, message.toStdString(), "Bild drucken", platform::MB_OK | platform::MB_ICONERROR);
+  if (printer.outputFormat() != QPrinter::PdfFormat) {
+    if (!PrintDib(printer, FResultDib, PrintForm.Options(), message))
+      platform::MessageBox(this, message.toStdString(), "Bild drucken", platform::MB_OK | platform::MB_ICONERROR);
+    return;
+  }
+  // A PDF file is written in the background to a temporary file beside it, renamed over it when
+  // complete.
+  const QString target = printer.outputFileName();
+  const std::string error = RunInBackground(
+      *this, "Druck wird gespeichert",
+      [&printer, picture = std::make_shared<TDibCopy>(FResultDib), options = PrintForm.Options(),
+       target](const platform::TJob& job) { return PrintDibToPdf(printer, picture->Dib, options, target, job); });
+  printer.setOutputFileName(target);
+  if (error.empty() && !pdfFolder.isEmpty()) folders::RememberFolder(kPdfFolderKey, pdfFolder);
+  if (!error.empty() && error != platform::kCancelledText)
+    platform::MessageBox(this, error, "Bild drucken", platform::MB_OK | platform::MB_ICONERROR);
 }

@@ -357,6 +357,7 @@ void TMainForm::JamShellList1DblClick(QObject*) {
     JamShellList1->InvokeCommand(QStringLiteral("default"));
     return;
   }
+  if (!KeepWorkBeforeDropping("Bild öffnen")) return;
   std::string folder = Narrow(JamShellTree1->SelectedFolder());
   if (folder.empty() || folder.back() != '/') folder += '/';
   const std::string path = Narrow(Wide(folder) + item->FileName);
@@ -479,6 +480,7 @@ void TMainForm::PictureLoaded(TDib& Record) {
                              " x " + std::to_string(refusedHeight) +
                              " Pixeln. Das Bild wurde nicht geladen, es wird wieder ein leeres Bild gezeigt.",
                          "Fehler", platform::MB_OK | platform::MB_ICONERROR);
+  MarkWorkSaved();
 }
 
 void TMainForm::DibPrevPaintPaint(QObject*) {
@@ -526,6 +528,7 @@ void TMainForm::OpenFromOutside(const QString& Path) {
     openfilenow(Narrow(info.filePath())); // the library names the missing file
     return;
   }
+  if (!KeepWorkBeforeDropping("Bild öffnen")) return;
   // As the file list does it: the tree shows the file's folder, the folder becomes a favourite
   // whether or not the picture opened, and the editing page is shown.
   JamShellTree1->SetSelectedFolder(info.path());

@@ -68,7 +68,10 @@ void TMainForm::ProjectPictureReplaced(const std::string& PicturePath) {
   FProjectSupport->OriginalPicture = PicturePath;
 }
 
-void TMainForm::ProjectSaved(const std::string& Path) { FProjectPath = Path; }
+void TMainForm::ProjectSaved(const std::string& Path) {
+  FProjectPath = Path;
+  MarkWorkSaved();
+}
 
 project::TSettings TMainForm::ProjectSettings() { return project::SettingsOf(ReadToolBar(), FSmooth); }
 
@@ -97,8 +100,7 @@ void TMainForm::SaveProject() {
   if (!dialog.Execute(this)) return;
   std::string chosen = Narrow(dialog.FileName);
   if (!project::IsProjectName(chosen)) chosen += ".morphane";
-  folders::RememberFolder(kSaveFolderKey, QFileInfo(Wide(chosen)).absolutePath());
-  SaveProjectTo(chosen);
+  if (SaveProjectTo(chosen)) folders::RememberFolder(kSaveFolderKey, QFileInfo(Wide(chosen)).absolutePath());
 }
 
 bool TMainForm::OpenProject(const std::string& Path) {
@@ -182,6 +184,8 @@ void TMainForm::StartAutosave() {
     if (answer == platform::IDYES && OpenProject(path)) {
       // Unsaved work: Ctrl+S asks for a name, and the file stays until the next autosave.
       FProjectPath.clear();
+      FSavedWork = 0; // no state of a history that was read has this number
+
       FPicturePath = FProjectSupport->OriginalPicture;
       PageControl2->setCurrentIndex(1);
     } else {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainUnit.h"
 
+#include "BackgroundJob.h"
+
 #include "ButtonsXP.h"
 #include "ImageBtnUnit.h"
 #include "OutputSettings.h"
@@ -384,6 +386,7 @@ void TMainForm::FormCreate(QObject*) {
   SaveDialog1.InitialDir = QString::fromStdString(FProgramDir);
   FormCreateFolders();
   FormCreateProject();
+  FormCreateWork();
 }
 
 void TMainForm::FormDestroy(QObject*) {
@@ -392,11 +395,20 @@ void TMainForm::FormDestroy(QObject*) {
 }
 
 void TMainForm::FormCloseQuery(QObject*, bool& CanClose) {
+  if (HasUnsavedWork()) {
+    CanClose = KeepWorkBeforeDropping("Programm beenden");
+    return;
+  }
   CanClose = platform::MessageBox(this, "Hiermit beenden Sie Morphane!", "Programm beenden",
                                   platform::MB_OKCANCEL | platform::MB_ICONINFORMATION) == platform::IDOK;
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {
+  if (BackgroundBusy()) { // the work is stopped first; closing again then asks as ever
+    CancelBackground();
+    e->ignore();
+    return;
+  }
   bool canClose = true;
   FormCloseQuery(this, canClose);
   if (canClose) e->accept();

@@ -215,6 +215,19 @@ public:
   void ProjectHistoryChanged();
   void AutosaveNow();
   std::string AutosavePath() const;
+  // The save dialog and the saving of the result in the background; true when it was saved.
+  bool SaveResultAs();
+
+  // --- work not yet saved (app/MainWork.cpp) ---------------------------------------------------
+  // The present state counts as saved (a picture or a project was written, a picture opened).
+  void MarkWorkSaved();
+  // Strokes since the last save that are not undone again.
+  bool HasUnsavedWork() const;
+  // Before unsaved work is dropped: asks "Speichern / Verwerfen / Abbrechen" naming the picture;
+  // true when the work may go (saved or discarded, or there was none). Caption names the action.
+  bool KeepWorkBeforeDropping(const std::string& Caption);
+  void FormCreateWork();
+  uint64_t FSavedWork = 0; // FHistory.StateId() at the last save
 
   // --- editing view ----------------------------------------------------------------------------
   // Button and modifiers are not looked at: any button starts and ends a stroke.

@@ -80,3 +80,17 @@ bool SaveResultDib(const TDib& Dib, const std::string& Target, std::string& Mess
   Message = error[0] != '\0' ? error : "Die Datei \xE2\x80\x9E" + Target + "\xE2\x80\x9C konnte nicht gespeichert werden.";
   return false;
 }
+
+std::string SaveResultDibJob(const TDib& Dib, const std::string& Target, const platform::TJob& Job) {
+  if (Dib.Bits == nullptr || Dib.Info == nullptr)
+    return "Die Datei \xE2\x80\x9E" + Target + "\xE2\x80\x9C konnte nicht gespeichert werden: Es ist kein Bild vorhanden.";
+  const TSaveProgress progress = [](void* context, int32_t percent) -> int32_t {
+    const auto& job = *static_cast<const platform::TJob*>(context);
+    job.Report(percent);
+    return job.Cancelled() ? 1 : 0;
+  };
+  char error[1024] = {0};
+  if (SaveDibJob(Dib, Target.c_str(), progress, const_cast<platform::TJob*>(&Job), error, sizeof error) == 1) return {};
+  if (Job.Cancelled()) return platform::kCancelledText;
+  return error[0] != '\0' ? error : "Die Datei \xE2\x80\x9E" + Target + "\xE2\x80\x9C konnte nicht gespeichert werden.";
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Velbrik.h"
+#include "platform/job.h"
 
 #include <string>
 
@@ -25,3 +26,8 @@ std::string PdfFileName(const std::string& Chosen);
 // renamed over it only when complete). False with a German message naming the file once and the
 // reason when that fails.
 bool SaveResultDib(const TDib& Dib, const std::string& Target, std::string& Message);
+
+// The same as a job (for RunInBackground): the rows written go to the job's progress and a
+// cancelled job stops the writing, leaving the target as it was. Empty on success, else the
+// message; platform::kCancelledText when cancelled.
+std::string SaveResultDibJob(const TDib& Dib, const std::string& Target, const platform::TJob& Job);

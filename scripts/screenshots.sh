@@ -171,6 +171,9 @@ run_session() {
   send select "$home/Bilder/portrait.png"
   shot motiv-laden
   send open "$home/Bilder/kaputt.jpg"
+  # The strokes are not saved: the question before they are dropped comes first.
+  shot frage-verwerfen
+  send click Verwerfen
   shot fehler-laden
   send click OK
   send click ueberbtn
@@ -188,6 +191,9 @@ run_session() {
   send click "Animation speichern..."
   shot animation-speichern
   send cancel
+  # Both strokes taken back: nothing unsaved, so opening another picture asks nothing.
+  send undo
+  send undo
   # "Gesicht formen": the faces are searched in the background, then the dialog opens.
   send page 0
   send open "$home/Bilder/astronaut.png"
@@ -203,6 +209,8 @@ run_session() {
   shot gesicht-formen
   send click OK
   shot gesicht-formen-ergebnis
+  # The face change taken back: nothing unsaved, so quitting asks its ordinary question.
+  send undo
   send click endebtn
   shot beenden
   # The program ends with this click; its answer may not come any more.

@@ -373,7 +373,7 @@ void put32(uint8_t*& p, uint32_t v) {
 
 } // namespace
 
-bool WriteBmp(const TDib& dib, std::FILE* file, std::string& error) {
+bool WriteBmp(const TDib& dib, std::FILE* file, std::string& error, const platform::TJob* job) {
   if (dib.Info == nullptr || dib.Bits == nullptr || file == nullptr) {
     error = "Es ist kein Bild zum Speichern vorhanden.";
     return false;
@@ -415,7 +415,14 @@ bool WriteBmp(const TDib& dib, std::FILE* file, std::string& error) {
     const uint8_t entry[4] = {q.rgbBlue, q.rgbGreen, q.rgbRed, 0};
     ok = std::fwrite(entry, 1, 4, file) == 4;
   }
-  ok = ok && std::fwrite(dib.Bits, 1, size_t(pixelBytes), file) == pixelBytes;
+  // In bands of rows, between which a job may stop.
+  RowJob rows(job, ih.biHeight);
+  constexpr int64_t kBand = 64;
+  for (int64_t r = 0; ok && r < ih.biHeight; r += kBand) {
+    const size_t bytes = size_t(std::min<int64_t>(kBand, ih.biHeight - r) * int64_t(stride));
+    ok = std::fwrite(dib.Bits + r * int64_t(stride), 1, bytes, file) == bytes;
+    if (ok && !rows.row(std::min<int64_t>(r + kBand, ih.biHeight))) return false;
+  }
   if (!ok) error = "Die Bilddaten konnten nicht vollständig geschrieben werden.";
   return ok;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "velbrik.h"
+#include "platform/job.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -81,11 +82,30 @@ bool DecodeJxl(const uint8_t* data, size_t size, TDib& out, Progress& progress, 
 // Chooses the decoder by the file's signature; an unknown signature is refused with a message.
 bool DecodeAny(const uint8_t* data, size_t size, TDib& out, Progress& progress, std::string& error);
 
-// Encoders: write the image (24 bits, or a palette image) to an open file.
-bool WriteBmp(const TDib& dib, std::FILE* file, std::string& error);
-bool WritePng(const TDib& dib, std::FILE* file, std::string& error);
-bool WriteJpeg(const TDib& dib, std::FILE* file, int quality, std::string& error);
-bool WriteTiff(const TDib& dib, std::FILE* file, std::string& error);
+// Encoders: write the image (24 bits, or a palette image) to an open file. With a job they report
+// the rows done and stop between rows when it is cancelled (false; the caller tells why).
+bool WriteBmp(const TDib& dib, std::FILE* file, std::string& error, const platform::TJob* job = nullptr);
+bool WritePng(const TDib& dib, std::FILE* file, std::string& error, const platform::TJob* job = nullptr);
+bool WriteJpeg(const TDib& dib, std::FILE* file, int quality, std::string& error,
+               const platform::TJob* job = nullptr);
+bool WriteTiff(const TDib& dib, std::FILE* file, std::string& error, const platform::TJob* job = nullptr);
+
+// An encoder's rows against its job: the percentage on each change; false once cancelled.
+class RowJob {
+public:
+  RowJob(const platform::TJob* job, int64_t total) : job_(job), total_(total > 0 ? total : 1) {}
+  bool row(int64_t done) {
+    if (job_ == nullptr) return true;
+    const int percent = int(done * 100 / total_);
+    if (percent != last_) job_->Report(last_ = percent);
+    return !job_->Cancelled();
+  }
+
+private:
+  const platform::TJob* job_;
+  int64_t total_;
+  int last_ = -1;
+};
 
 // The flush of a saved file to the disk; tests replace it to make a full disk. Returns the
 // previous function; nullptr restores fsync.

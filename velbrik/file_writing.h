@@ -13,6 +13,15 @@ namespace velbrik {
 std::string writeReason(int err);
 // Those of the file it replaces, else what the umask allows.
 mode_t fileMode(const std::string& path);
+// A new, empty temporary file beside `target`, named ".NAME.morphane-XXXXXX" so that the leftovers
+// of a killed save can be told from other files. The returned descriptor holds a lock on it that
+// keeps removeSaveLeftovers of other programs away while it is open. -1 with errno on failure.
+int createSaveTemporary(const std::string& target, std::string& temp);
+// Whether a name (without folder) has the form of those temporary files.
+bool isSaveLeftoverName(const std::string& name);
+// Removes the temporary files of saves into `folder` that were killed: the user's own regular
+// files of that name form, not locked and unchanged for two seconds.
+void removeSaveLeftovers(const std::string& folder);
 // Flushes the folder's entries to the disk; failures cannot be reported usefully and are ignored.
 void syncFolder(const std::string& folder);
 

@@ -63,9 +63,8 @@ bool TGifAnimationWriter::Open(const std::string& path, int32_t width, int32_t h
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return Failed(writeReason(EISDIR), error);
   const size_t slash = path.find_last_of('/');
-  FTemp = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "." +
-          (slash == std::string::npos ? path : path.substr(slash + 1)) + ".XXXXXX";
-  const int fd = ::mkstemp(FTemp.data());
+  removeSaveLeftovers(slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash)));
+  const int fd = createSaveTemporary(path, FTemp);
   if (fd < 0) {
     const int err = errno;
     FTemp.clear();

@@ -316,6 +316,7 @@ struct JpegWriteJob {
   int quality;
   JpegErrors errors;
   uint8_t* row; // palette rows expanded to blue, green, red
+  const platform::TJob* job;
 };
 
 void expandPaletteRow(const TDib& dib, const uint8_t* src, uint8_t* dst) {
@@ -351,6 +352,7 @@ bool writeJpeg(JpegWriteJob* job) {
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, job->quality, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
+  RowJob rows(job->job, h.biHeight);
   for (int32_t y = 0; y < h.biHeight; ++y) {
     uint8_t* source = DibRowFromTop(dib, y);
     if (job->row != nullptr) {
@@ -359,6 +361,10 @@ bool writeJpeg(JpegWriteJob* job) {
     }
     JSAMPROW row = source;
     jpeg_write_scanlines(&cinfo, &row, 1);
+    if (!rows.row(y + 1)) {
+      jpeg_destroy_compress(&cinfo);
+      return false;
+    }
   }
   jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
@@ -414,7 +420,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, TDib& out, Progress& progress,
   return false;
 }
 
-bool WriteJpeg(const TDib& dib, std::FILE* file, int quality, std::string& error) {
+bool WriteJpeg(const TDib& dib, std::FILE* file, int quality, std::string& error, const platform::TJob* runner) {
   if (dib.Bits == nullptr || dib.Info == nullptr || file == nullptr) {
     error = "Es ist kein Bild zum Speichern da.";
     return false;
@@ -434,6 +440,7 @@ bool WriteJpeg(const TDib& dib, std::FILE* file, int quality, std::string& error
   job.dib = &dib;
   job.file = file;
   job.quality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
+  job.job = runner;
   if (bits != 24) {
     row.resize(size_t(width) * 3);
     job.row = row.data();

@@ -1,11 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Opening picture files: mapping the file (bounded), choosing the decoder by the file's
 // signature, and the filter string of the readable types.
+//
+// A mapped file that another program shortens while it is decoded (or whose network mount goes
+// away) raises SIGBUS on the next read of a missing page. A handler for it puts zero pages in
+// place of the rest of the mapping and marks the mapping damaged; the decoder runs on over
+// zeros and the open is then refused with a message. A file whose size or time of change
+// differs after decoding is refused as well.
 #include "decoder.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include <fcntl.h>
@@ -57,6 +67,72 @@ struct FdCloser {
   }
 };
 
+// The mappings being decoded now, for the SIGBUS handler: only lock-free atomics, read there.
+struct GuardedMapping {
+  std::atomic<uintptr_t> begin{0};
+  std::atomic<size_t> size{0};
+  std::atomic<bool> damaged{false};
+};
+std::array<GuardedMapping, 16> guarded;
+struct sigaction previousBusAction {};
+uintptr_t pageMask = ~uintptr_t(4095); // set from the system's page size before the handler is installed
+
+void onBusError(int sig, siginfo_t* info, void* context) {
+  const uintptr_t at = reinterpret_cast<uintptr_t>(info->si_addr);
+  for (GuardedMapping& m : guarded) {
+    const uintptr_t begin = m.begin.load();
+    const size_t size = m.size.load();
+    if (begin == 0 || at < begin || at >= begin + size) continue;
+    // Zero pages from the failing page to the end; the pages before it stay the file's.
+    const uintptr_t page = at & pageMask;
+    const size_t rest = ((begin + size - page) + ~pageMask) & pageMask;
+    if (::mmap(reinterpret_cast<void*>(page), rest, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) ==
+        MAP_FAILED)
+      break; // cannot repair: the fault is the previous handler's
+    m.damaged.store(true);
+    return;
+  }
+  if ((previousBusAction.sa_flags & SA_SIGINFO) != 0 && previousBusAction.sa_sigaction != nullptr) {
+    previousBusAction.sa_sigaction(sig, info, context);
+  } else if (previousBusAction.sa_handler != SIG_IGN && previousBusAction.sa_handler != SIG_DFL &&
+             previousBusAction.sa_handler != nullptr) {
+    previousBusAction.sa_handler(sig);
+  } else {
+    // Not one of ours: the default action, once this handler returns.
+    ::signal(SIGBUS, SIG_DFL);
+    ::raise(SIGBUS);
+  }
+}
+
+// Registers a mapping with the handler (installed once); false when every slot is taken.
+GuardedMapping* guardMapping(const void* begin, size_t size) {
+  static std::once_flag installed;
+  std::call_once(installed, [] {
+    pageMask = ~uintptr_t(::sysconf(_SC_PAGESIZE) - 1);
+    struct sigaction action {};
+    action.sa_sigaction = onBusError;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, &previousBusAction);
+  });
+  for (GuardedMapping& m : guarded) {
+    uintptr_t expected = 0;
+    if (m.begin.compare_exchange_strong(expected, uintptr_t(1))) { // reserved while filled in
+      m.damaged.store(false);
+      m.size.store(size);
+      m.begin.store(reinterpret_cast<uintptr_t>(begin));
+      return &m;
+    }
+  }
+  return nullptr;
+}
+
+void releaseGuard(GuardedMapping* m) {
+  if (m == nullptr) return;
+  m->size.store(0);
+  m->begin.store(0);
+}
+
 // File sizes in messages: whole megabytes, rounded up, so that a file just over the limit does
 // not read as equal to it.
 std::string megabytes(uint64_t bytes) { return std::to_string((bytes + (1u << 20) - 1) >> 20); }
@@ -70,18 +146,40 @@ public:
   FileImage(const FileImage&) = delete;
   FileImage& operator=(const FileImage&) = delete;
   ~FileImage() {
+    releaseGuard(guard_);
     if (mapped_ != nullptr) ::munmap(mapped_, size_);
+    if (fd_ >= 0) ::close(fd_);
   }
   bool open(const char* path, std::string& error);
   const uint8_t* data() const { return mapped_ != nullptr ? static_cast<const uint8_t*>(mapped_) : copy_.data(); }
   size_t size() const { return size_; }
+  // After decoding: false with a message when the file was shortened, changed or became
+  // unreadable while it was read.
+  bool unchanged(std::string& error) const;
 
 private:
   bool readAll(int fd, const std::string& name, std::string& error);
   void* mapped_ = nullptr;
+  GuardedMapping* guard_ = nullptr;
   std::vector<uint8_t> copy_;
   size_t size_ = 0;
+  int fd_ = -1;
+  std::string name_;
+  struct stat opened_ {};
 };
+
+bool FileImage::unchanged(std::string& error) const {
+  struct stat now {};
+  const bool damaged = guard_ != nullptr && guard_->damaged.load();
+  if (!damaged && ::fstat(fd_, &now) == 0 && now.st_size == opened_.st_size &&
+      now.st_mtim.tv_sec == opened_.st_mtim.tv_sec && now.st_mtim.tv_nsec == opened_.st_mtim.tv_nsec &&
+      now.st_ctim.tv_sec == opened_.st_ctim.tv_sec && now.st_ctim.tv_nsec == opened_.st_ctim.tv_nsec)
+    return true;
+  error = "Die Datei " + quoted(name_) +
+          " wurde geändert, verkürzt oder ist nicht mehr lesbar, während sie gelesen wurde. "
+          "Das Bild wurde nicht geöffnet.";
+  return false;
+}
 
 // The size is checked against kMaxFileBytes before anything is mapped or allocated; special
 // files (pipes, devices) are refused without reading from them.
@@ -97,7 +195,7 @@ bool FileImage::open(const char* path, std::string& error) {
     return false;
   }
   FdCloser closer{fd};
-  struct stat st {};
+  struct stat& st = opened_;
   if (::fstat(fd, &st) != 0) {
     error = "Die Datei " + quoted(name) + " konnte nicht gelesen werden: " + readReason(errno);
     return false;
@@ -120,12 +218,22 @@ bool FileImage::open(const char* path, std::string& error) {
     return false;
   }
   size_ = size_t(st.st_size);
+  name_ = name;
   void* map = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
   if (map != MAP_FAILED) {
-    mapped_ = map;
-    return true;
+    guard_ = guardMapping(map, size_);
+    if (guard_ != nullptr) {
+      mapped_ = map;
+      fd_ = fd;
+      closer.fd = -1; // kept open to see changes after decoding
+      return true;
+    }
+    ::munmap(map, size_);
   }
-  return readAll(fd, name, error);
+  if (!readAll(fd, name, error)) return false;
+  fd_ = fd;
+  closer.fd = -1;
+  return true;
 }
 
 bool FileImage::readAll(int fd, const std::string& name, std::string& error) {
@@ -228,6 +336,7 @@ void OpenDib(TDib* dest, const char* path, int32_t /*option*/, void* window) {
   }
   Progress progress(window);
   decodeInto(dest, file.data(), file.size(), progress);
+  if (dest->Bits != nullptr && !file.unchanged(error)) FailDib(*dest, error);
 }
 
 void OpenDibMemory(TDib* dest, const void* data, size_t size, void* window) {

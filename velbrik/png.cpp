@@ -283,8 +283,15 @@ bool readPng(PngReadJob* job) {
 struct PngWriteJob {
   const TDib* dib;
   std::FILE* file;
+  const platform::TJob* job;
   char message[160];
 };
+
+// Saving speed against size: zlib level 2 with only the "up" filter writes a 12-megapixel photo
+// in a fraction of the time of the defaults (level 6, every filter tried per row), at a size a few
+// per cent larger.
+constexpr int kPngCompressionLevel = 2;
+constexpr int kPngFilters = PNG_FILTER_UP;
 
 void onWriteError(png_structp png, png_const_charp message) {
   auto* job = static_cast<PngWriteJob*>(png_get_error_ptr(png));
@@ -325,10 +332,19 @@ bool writePng(PngWriteJob* job) {
     }
     png_set_PLTE(png, info, colours, count);
   }
+  png_set_compression_level(png, kPngCompressionLevel);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, bits == 24 ? kPngFilters : PNG_FILTER_NONE);
   png_write_info(png, info);
   // DIB rows are blue, green, red and bottom-up; palette rows pack their indexes as PNG does.
   if (bits == 24) png_set_bgr(png);
-  for (int32_t y = 0; y < h.biHeight; ++y) png_write_row(png, DibRowFromTop(dib, y));
+  RowJob rows(job->job, h.biHeight);
+  for (int32_t y = 0; y < h.biHeight; ++y) {
+    png_write_row(png, DibRowFromTop(dib, y));
+    if (!rows.row(y + 1)) {
+      png_destroy_write_struct(&png, &info);
+      return false;
+    }
+  }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
   return true;
@@ -363,7 +379,7 @@ bool DecodePng(const uint8_t* data, size_t size, TDib& out, Progress& progress, 
   return false;
 }
 
-bool WritePng(const TDib& dib, std::FILE* file, std::string& error) {
+bool WritePng(const TDib& dib, std::FILE* file, std::string& error, const platform::TJob* runner) {
   if (dib.Bits == nullptr || dib.Info == nullptr || file == nullptr) {
     error = "Es ist kein Bild zum Speichern da.";
     return false;
@@ -376,6 +392,7 @@ bool WritePng(const TDib& dib, std::FILE* file, std::string& error) {
   PngWriteJob job{};
   job.dib = &dib;
   job.file = file;
+  job.job = runner;
   if (!writePng(&job) || std::fflush(file) != 0 || std::ferror(file)) {
     error = "Die PNG-Datei konnte nicht geschrieben werden.";
     return false;

@@ -6,13 +6,18 @@
 #include "file_writing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 namespace velbrik {
 namespace {
@@ -83,19 +88,19 @@ mode_t fileMode(const std::string& path) {
 
 namespace {
 
-bool encode(Format format, const TDib& dib, std::FILE* file, std::string& error) {
+bool encode(Format format, const TDib& dib, std::FILE* file, const platform::TJob* job, std::string& error) {
   switch (format) {
-  case Format::Bmp: return WriteBmp(dib, file, error);
-  case Format::Png: return WritePng(dib, file, error);
-  case Format::Jpeg: return WriteJpeg(dib, file, kJpegQuality, error);
-  case Format::Tiff: return WriteTiff(dib, file, error);
+  case Format::Bmp: return WriteBmp(dib, file, error, job);
+  case Format::Png: return WritePng(dib, file, error, job);
+  case Format::Jpeg: return WriteJpeg(dib, file, kJpegQuality, error, job);
+  case Format::Tiff: return WriteTiff(dib, file, error, job);
   case Format::Unknown: break;
   }
   return false;
 }
 
 // Writes the temporary file completely and durably; on failure `reason` says why.
-bool writeTemporary(int fd, Format format, const TDib& dib, std::string& reason) {
+bool writeTemporary(int fd, Format format, const TDib& dib, const platform::TJob* job, std::string& reason) {
   std::FILE* file = ::fdopen(fd, "wb");
   if (file == nullptr) {
     reason = writeReason(errno);
@@ -104,7 +109,12 @@ bool writeTemporary(int fd, Format format, const TDib& dib, std::string& reason)
   }
   std::string error;
   errno = 0;
-  bool ok = encode(format, dib, file, error);
+  bool ok = encode(format, dib, file, job, error);
+  if (!ok && job != nullptr && job->Cancelled()) {
+    std::fclose(file);
+    reason = platform::kCancelledText;
+    return false;
+  }
   int err = errno;
   if (ok && std::fflush(file) != 0) ok = false, err = errno;
   if (ok && syncFunction()(::fileno(file)) != 0) ok = false, err = errno;
@@ -125,6 +135,61 @@ bool writeTemporary(int fd, Format format, const TDib& dib, std::string& reason)
 
 } // namespace
 
+namespace {
+
+constexpr const char kLeftoverMark[] = ".morphane-";
+constexpr size_t kLeftoverMarkLength = sizeof kLeftoverMark - 1;
+constexpr size_t kMaxTemporaryBase = 200; // keeps the temporary name within NAME_MAX
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
+} // namespace
+
+bool isSaveLeftoverName(const std::string& name) {
+  const size_t minimum = 1 + 1 + kLeftoverMarkLength + 6; // ".N.morphane-XXXXXX"
+  if (name.size() < minimum || name[0] != '.') return false;
+  const size_t mark = name.size() - 6 - kLeftoverMarkLength;
+  if (name.compare(mark, kLeftoverMarkLength, kLeftoverMark) != 0) return false;
+  for (size_t i = name.size() - 6; i < name.size(); ++i)
+    if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+  return true;
+}
+
+int createSaveTemporary(const std::string& target, std::string& temp) {
+  const size_t slash = target.find_last_of('/');
+  const std::string base = (slash == std::string::npos ? target : target.substr(slash + 1)).substr(0, kMaxTemporaryBase);
+  temp = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "." + base + kLeftoverMark +
+         "XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return -1;
+  (void)::flock(fd, LOCK_EX | LOCK_NB);
+  return fd;
+}
+
+void removeSaveLeftovers(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const int dirFd = ::dirfd(dir);
+  const uid_t user = ::getuid();
+  const time_t now = std::time(nullptr);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (!isSaveLeftoverName(name)) continue;
+    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st {};
+    // A save still writing holds the lock; one just begun may not have taken it yet.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == user && now - st.st_mtime >= 2 &&
+        now - st.st_ctime >= 2 && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      (void)::unlinkat(dirFd, name.c_str(), 0);
+    ::close(fd);
+  }
+  ::closedir(dir);
+}
+
 void syncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -134,7 +199,7 @@ void syncFolder(const std::string& folder) {
 
 namespace {
 
-bool save(const TDib& dib, const std::string& path, std::string& error) {
+bool save(const TDib& dib, const std::string& path, const platform::TJob* job, std::string& error) {
   const std::string failed = "Die Datei " + quoted(path) + " konnte nicht gespeichert werden: ";
   if (dib.Info == nullptr || dib.Bits == nullptr) {
     error = "Es ist kein Bild zum Speichern vorhanden.";
@@ -159,12 +224,10 @@ bool save(const TDib& dib, const std::string& path, std::string& error) {
     return false;
   }
 
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
-                     "." + base + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
+  const std::string folder = folderOf(path);
+  removeSaveLeftovers(folder);
+  std::string temp;
+  const int fd = createSaveTemporary(path, temp);
   if (fd < 0) {
     const int err = errno;
     struct stat folderStat {};
@@ -177,9 +240,9 @@ bool save(const TDib& dib, const std::string& path, std::string& error) {
   }
   (void)::fchmod(fd, fileMode(path));
   std::string reason;
-  if (!writeTemporary(fd, format, dib, reason)) {
+  if (!writeTemporary(fd, format, dib, job, reason)) {
     ::unlink(temp.c_str());
-    error = failed + reason;
+    error = reason == platform::kCancelledText ? reason : failed + reason;
     return false;
   }
   if (::rename(temp.c_str(), path.c_str()) != 0) {
@@ -202,17 +265,59 @@ SyncFunction SetSaveSyncFunction(SyncFunction f) {
 
 } // namespace velbrik
 
-extern "C" int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize) {
+namespace {
+
+int32_t saveWith(TDib dib, const char* path, const platform::TJob* job, char* errorText, size_t errorTextSize) {
   std::string error;
   bool ok = false;
   if (path == nullptr || path[0] == '\0')
     error = "Es wurde kein Dateiname angegeben.";
   else
-    ok = velbrik::save(dib, path, error);
+    ok = velbrik::save(dib, path, job, error);
   if (errorText != nullptr && errorTextSize > 0) {
     const std::string fitted = ok ? std::string() : velbrik::FitErrorText(error, errorTextSize - 1);
     std::memcpy(errorText, fitted.data(), fitted.size());
     errorText[fitted.size()] = '\0';
   }
   return ok ? 1 : 0;
+}
+
+} // namespace
+
+extern "C" int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize) {
+  return saveWith(dib, path, nullptr, errorText, errorTextSize);
+}
+
+extern "C" int32_t SaveDibJob(TDib dib, const char* path, TSaveProgress progress, void* context, char* errorText,
+                              size_t errorTextSize) {
+  std::atomic<bool> cancel{false};
+  platform::TJob job;
+  job.Cancel = &cancel;
+  if (progress != nullptr)
+    job.Progress = [&](int32_t percent) {
+      if (progress(context, percent) != 0) cancel.store(true);
+    };
+  return saveWith(dib, path, &job, errorText, errorTextSize);
+}
+
+extern "C" int CreateSaveTemporary(const char* target, char* tempName, size_t tempNameSize) {
+  if (target == nullptr || tempName == nullptr || tempNameSize == 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  std::string temp;
+  const int fd = velbrik::createSaveTemporary(target, temp);
+  if (fd < 0) return -1;
+  if (temp.size() >= tempNameSize) {
+    ::unlink(temp.c_str());
+    ::close(fd);
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  std::memcpy(tempName, temp.c_str(), temp.size() + 1);
+  return fd;
+}
+
+extern "C" void RemoveSaveLeftovers(const char* folder) {
+  if (folder != nullptr && folder[0] != '\0') velbrik::removeSaveLeftovers(folder);
 }

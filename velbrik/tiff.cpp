@@ -475,7 +475,7 @@ bool DecodeTiff(const uint8_t* data, size_t size, TDib& out, Progress& progress,
   return readRgba(tif.get(), page, out, progress, error, messages);
 }
 
-bool WriteTiff(const TDib& dib, std::FILE* file, std::string& error) {
+bool WriteTiff(const TDib& dib, std::FILE* file, std::string& error, const platform::TJob* job) {
   if (dib.Bits == nullptr || dib.Info == nullptr || file == nullptr) {
     error = "Es ist kein Bild zum Speichern da.";
     return false;
@@ -532,7 +532,9 @@ bool WriteTiff(const TDib& dib, std::FILE* file, std::string& error) {
   // libtiff may change a row it is given (the predictor works in place): always hand it a copy.
   const size_t lineBytes = bits == 24 ? size_t(width) * 3 : (size_t(width) * bits + 7) / 8;
   std::vector<uint8_t> line(lineBytes);
+  RowJob rows(job, height);
   for (uint32_t y = 0; y < height; ++y) {
+    if (!rows.row(y)) return false;
     const uint8_t* src = DibRowFromTop(dib, int32_t(y));
     if (bits == 24) {
       for (size_t x = 0; x < width; ++x) {

@@ -34,6 +34,14 @@ int32_t FrameScale(int32_t i, int32_t frames) {
 
 bool WriteAnimation(const TDib& source, const TMaskEntry* mask, const TAnimationOptions& options,
                     const std::string& path, const std::function<void(int32_t)>& progress, std::string& error) {
+  platform::TJob job;
+  job.Progress = progress;
+  return WriteAnimation(source, mask, options, path, job, error);
+}
+
+bool WriteAnimation(const TDib& source, const TMaskEntry* mask, const TAnimationOptions& options,
+                    const std::string& path, const platform::TJob& job, std::string& error) {
+  const auto progress = [&job](int32_t percent) { job.Report(percent); };
   if (source.Info == nullptr || source.Bits == nullptr || mask == nullptr || DibBitCount(source) != 24) {
     error = "Es ist kein Bild für eine Animation vorhanden.";
     return false;
@@ -62,6 +70,11 @@ bool WriteAnimation(const TDib& source, const TMaskEntry* mask, const TAnimation
   std::vector<uint8_t> rgb;
   imaging::TIndexedFrame indexed;
   for (size_t n = 0; n < order.size(); ++n) {
+    if (job.Cancelled()) {
+      progress(0);
+      error = platform::kCancelledText;
+      return false; // the writer removes its temporary file
+    }
     const int32_t i = order[n];
     const int32_t scale = FrameScale(i, frames);
     const auto render = [&](int32_t first, int32_t end) {

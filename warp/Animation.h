@@ -6,6 +6,7 @@
 
 #include "Mask.h"
 #include "Velbrik.h"
+#include "platform/job.h"
 
 #include <cstdint>
 #include <functional>
@@ -36,5 +37,9 @@ int32_t FrameScale(int32_t i, int32_t frames);
 // left as it was.
 bool WriteAnimation(const TDib& source, const TMaskEntry* mask, const TAnimationOptions& options,
                     const std::string& path, const std::function<void(int32_t)>& progress, std::string& error);
+// The same as a job: progress to the job, and between frames a cancelled job stops the writing
+// (the message platform::kCancelledText; no file is left).
+bool WriteAnimation(const TDib& source, const TMaskEntry* mask, const TAnimationOptions& options,
+                    const std::string& path, const platform::TJob& job, std::string& error);
 
 } // namespace warp

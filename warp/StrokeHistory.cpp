@@ -204,6 +204,7 @@ bool TStrokeHistory::Deserialize(const uint8_t* data, size_t size, int32_t width
     for (uint64_t n = 0; n < undoCount + redoCount; ++n) {
       TEntry e;
       if (!readEntry(e)) return fail("Ein Strich liegt nicht im Bild oder ist unvollständig.");
+      e.id = ++lastId_;
       bytes_ += e.Bytes();
       if (n < undoCount) undo_.push_back(std::move(e));
       else redo_.push_back(std::move(e));
@@ -220,6 +221,7 @@ bool TStrokeHistory::Deserialize(const uint8_t* data, size_t size, int32_t width
 }
 
 void TStrokeHistory::Clear() {
+  baseId_ = ++lastId_;
   undo_.clear();
   redo_.clear();
   bytes_ = 0;
@@ -244,7 +246,12 @@ void TStrokeHistory::DropRecording() {
 }
 
 void TStrokeHistory::BeginStroke(int32_t width, int32_t height) {
-  if (width != width_ || height != height_) Clear();
+  if (width != width_ || height != height_) {
+    // Nothing has changed yet: the present state keeps its number.
+    const uint64_t present = StateId();
+    Clear();
+    baseId_ = present;
+  }
   width_ = width;
   height_ = height;
   DropRecording();
@@ -425,10 +432,12 @@ void TStrokeHistory::Push(TEntry&& entry) {
     Clear();
     return;
   }
+  entry.id = ++lastId_;
   undo_.push_back(std::move(entry));
   bytes_ += size;
   while (bytes_ > budget_) {
     bytes_ -= undo_.front().Bytes();
+    baseId_ = undo_.front().id;
     undo_.pop_front();
   }
 }

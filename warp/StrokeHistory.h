@@ -76,6 +76,9 @@ public:
   // Bytes taken by the kept strokes.
   size_t Bytes() const { return bytes_; }
   size_t UndoCount() const { return undo_.size(); }
+  // A number for the mask's present state among the states this history can reach: undoing
+  // back to a state gives its number again; a new stroke or Clear gives a number never seen.
+  uint64_t StateId() const { return undo_.empty() ? baseId_ : undo_.back().id; }
   size_t RedoCount() const { return redo_.size(); }
 
 private:
@@ -90,6 +93,7 @@ private:
     uint32_t runCount = 0;
     std::vector<uint8_t> weightRuns, weightsBefore, weightsAfter;
     uint32_t weightRunCount = 0;
+    uint64_t id = 0; // StateId after the stroke
     TPictureRect bounds;
     size_t Bytes() const {
       return runs.capacity() + before.capacity() + after.capacity() + weightRuns.capacity() +
@@ -110,6 +114,8 @@ private:
   int32_t width_ = 0, height_ = 0; // of the mask the strokes belong to
   std::deque<TEntry> undo_;         // oldest first
   std::vector<TEntry> redo_;        // the stroke undone last at the back
+  uint64_t lastId_ = 0;             // the last state number given out
+  uint64_t baseId_ = 0;             // of the state before the oldest kept stroke
 
   bool recording_ = false;
   bool failed_ = false; // memory ran out during this recording

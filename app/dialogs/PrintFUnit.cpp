@@ -18,9 +18,15 @@
 #include <QSettings>
 #include <QSpinBox>
 
+#include <QFile>
+
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <memory>
+
+#include <unistd.h>
 
 QRect PrintPlacement(const QRect& Printable, QSize PictureSize, const TPrintOptions& Options) {
   if (Printable.isEmpty() || PictureSize.isEmpty()) return {};
@@ -73,6 +79,38 @@ bool PrintDib(QPrinter& Printer, const TDib& Dib, const TPrintOptions& Options, 
     return false;
   }
   return true;
+}
+
+std::string PrintDibToPdf(QPrinter& Printer, const TDib& Dib, const TPrintOptions& Options, const QString& Target,
+                          const platform::TJob& Job) {
+  const QByteArray target = QFile::encodeName(Target);
+  const std::string failed = "Die Datei \xE2\x80\x9E" + Target.toStdString() + "\xE2\x80\x9C konnte nicht gespeichert werden: ";
+  char temp[PATH_MAX + 64];
+  const int fd = CreateSaveTemporary(target.constData(), temp, sizeof temp);
+  if (fd < 0) {
+    const int err = errno;
+    return failed + (err == EACCES || err == EPERM || err == EROFS ? "Keine Berechtigung zum Schreiben in diesen Ordner."
+                     : err == ENOENT                               ? "Der Ordner existiert nicht."
+                                                                   : "Die Datei kann dort nicht angelegt werden.");
+  }
+  // The descriptor keeps the temporary file locked until it is renamed or removed.
+  const auto discard = [&](const std::string& message) {
+    ::unlink(temp);
+    ::close(fd);
+    return message;
+  };
+  if (Job.Cancelled()) return discard(platform::kCancelledText);
+  Job.Report(10);
+  Printer.setOutputFileName(QFile::decodeName(temp));
+  QString message;
+  if (!PrintDib(Printer, Dib, Options, message)) return discard(failed + message.toStdString());
+  if (Job.Cancelled()) return discard(platform::kCancelledText);
+  Job.Report(90);
+  if (::fsync(fd) != 0 || ::rename(temp, target.constData()) != 0)
+    return discard(failed + "Die Datei konnte nicht an ihren Platz gebracht werden.");
+  ::close(fd);
+  Job.Report(100);
+  return {};
 }
 
 void PaintPrintPreview(QPainter& Painter, const QRect& Box, QSizeF PageSize, QRectF PrintableArea,

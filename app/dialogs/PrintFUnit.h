@@ -6,12 +6,14 @@
 
 #include "ButtonsXP.h"
 #include "Velbrik.h"
+#include "platform/job.h"
 
 #include <QDialog>
 #include <QRect>
 #include <QString>
 
 #include <functional>
+#include <string>
 
 class QCheckBox;
 class QFrame;
@@ -37,6 +39,13 @@ QRect PrintPlacement(const QRect& Printable, QSize PictureSize, const TPrintOpti
 // Prints the picture on one page of Printer; false (with a German message) when the printer
 // cannot be started.
 bool PrintDib(QPrinter& Printer, const TDib& Dib, const TPrintOptions& Options, QString& Message);
+
+// Prints to the PDF file Target as PrintDib does, through a temporary file beside it that is
+// renamed over Target only when complete; for a thread of its own (the printer is used by nothing
+// else meanwhile). Empty on success, else a German message; platform::kCancelledText when the job
+// was cancelled. No temporary file is left.
+std::string PrintDibToPdf(QPrinter& Printer, const TDib& Dib, const TPrintOptions& Options, const QString& Target,
+                          const platform::TJob& Job);
 
 // Paints the preview: the page, its printable area and where the picture lands, scaled into Box.
 void PaintPrintPreview(QPainter& Painter, const QRect& Box, QSizeF PageSize, QRectF PrintableArea,

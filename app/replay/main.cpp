@@ -36,6 +36,12 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -144,10 +150,47 @@ bool ParseArgs(int argc, char** argv, TArgs& a) {
   return true;
 }
 
+// The outputs written to temporary files so far; removed unless Commit moves them in place.
+// Each stays locked (an open descriptor), so that the clean-up of the saves that follow leaves
+// it alone.
+struct TStaged {
+  std::vector<std::pair<std::string, std::string>> Files; // temporary, target
+  std::vector<int> Locks;
+  ~TStaged() {
+    for (const auto& f : Files) std::remove(f.first.c_str());
+    for (int fd : Locks) ::close(fd);
+  }
+  // A temporary file beside target, staged for it; empty when none can be made.
+  std::string Add(const std::string& target) {
+    char name[4096 + 64];
+    const int fd = CreateSaveTemporary(target.c_str(), name, sizeof name);
+    if (fd < 0) return {};
+    Locks.push_back(fd);
+    Files.emplace_back(name, target);
+    return name;
+  }
+  // Locks the file now at the temporary name anew (a writer renamed its own file over it).
+  void Relock(const std::string& temporary) {
+    const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)::flock(fd, LOCK_EX | LOCK_NB);
+    Locks.push_back(fd);
+  }
+  bool Commit(std::string& error) {
+    for (const auto& f : Files)
+      if (std::rename(f.first.c_str(), f.second.c_str()) != 0) {
+        error = "\"" + f.second + "\" konnte nicht an seinen Platz gebracht werden.";
+        return false;
+      }
+    Files.clear();
+    return true;
+  }
+};
+
 // The mask block, little-endian whatever the machine, through a temporary file beside the target.
-bool WriteMask(const warp::TEditorCore& core, const std::string& path, std::string& tmp, std::string& error) {
-  tmp = path + ".tmp";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+bool WriteMask(const warp::TEditorCore& core, const std::string& path, TStaged& staged, std::string& error) {
+  const std::string tmp = staged.Add(path);
+  std::FILE* f = tmp.empty() ? nullptr : std::fopen(tmp.c_str(), "wb");
   if (f == nullptr) {
     error = "Die Maskendatei \"" + path + "\" kann nicht angelegt werden.";
     return false;
@@ -168,7 +211,6 @@ bool WriteMask(const warp::TEditorCore& core, const std::string& path, std::stri
   }
   ok = std::fclose(f) == 0 && ok;
   if (!ok) {
-    std::remove(tmp.c_str());
     error = "Die Maskendatei \"" + path + "\" konnte nicht geschrieben werden.";
   }
   return ok;
@@ -297,43 +339,52 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::string maskTmp;
-  if (!args.mask.empty() && !WriteMask(host, args.mask, maskTmp, error)) {
+  // Everything is written to temporary files first and moved in place only when all succeeded:
+  // a failure leaves no output at all.
+  TStaged staged;
+  if (!args.mask.empty() && !WriteMask(host, args.mask, staged, error)) {
     std::cerr << error << "\n";
     return 1;
   }
-  char saveError[512] = {};
-  const bool written = project::IsProjectName(args.output)
-                         ? project::SaveCore(host, args.output, project::SettingsOf(host.Bar, host.FSmooth),
-                                             fromProject ? std::string() : args.input, error)
-                         : SaveDib(host.FResultDib, args.output.c_str(), saveError, sizeof saveError) != 0;
-  if (!written) {
-    if (!maskTmp.empty()) std::remove(maskTmp.c_str());
-    if (saveError[0] != '\0') std::cerr << args.output << ": " << saveError << "\n";
-    else std::cerr << error << "\n";
-    return 1;
-  }
-  if (!maskTmp.empty() && std::rename(maskTmp.c_str(), args.mask.c_str()) != 0) {
-    std::remove(maskTmp.c_str());
-    std::cerr << "Die Maskendatei \"" << args.mask << "\" konnte nicht geschrieben werden.\n";
-    return 1;
-  }
   if (!args.faces.empty()) {
-    std::ofstream out(args.faces, std::ios::binary | std::ios::trunc);
+    const std::string facesTmp = staged.Add(args.faces);
+    std::ofstream out(facesTmp, std::ios::binary | std::ios::trunc);
     out << facesText;
-    if (!out.flush()) {
-      std::cerr << "Die Gesichterdatei \"" << args.faces << "\" konnte nicht geschrieben werden.\n";
+    if (facesTmp.empty() || !out.flush()) {
+      std::cerr << "Die Gesichterdatei \"" << args.faces << "\" konnte nicht geschrieben werden.
+";
       return 1;
     }
   }
   if (!args.animate.empty()) {
+    const std::string animationTmp = staged.Add(args.animate);
+    if (animationTmp.empty()) {
+      std::cerr << "Die Datei \"" << args.animate << "\" kann nicht angelegt werden.\n";
+      return 1;
+    }
     const auto t0 = std::chrono::steady_clock::now();
-    if (!host.WriteAnimation(args.animate, args.animation, error)) {
+    if (!host.WriteAnimation(animationTmp, args.animation, error)) {
       std::cerr << error << "\n";
       return 1;
     }
+    staged.Relock(animationTmp);
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     if (args.timing) std::fprintf(stderr, "animation %d frames, %.0f ms\n", args.animation.Frames, ms);
+  }
+  // The picture (or the project) last: it is put in place only when it is complete.
+  char saveError[512] = {};
+  const bool written = project::IsProjectName(args.output)
+                           ? project::SaveCore(host, args.output, project::SettingsOf(host.Bar, host.FSmooth),
+                                               fromProject ? std::string() : args.input, error)
+                           : SaveDib(host.FResultDib, args.output.c_str(), saveError, sizeof saveError) != 0;
+  if (!written) {
+    if (saveError[0] != '\0') std::cerr << args.output << ": " << saveError << "\n";
+    else std::cerr << error << "\n";
+    return 1;
+  }
+  if (!staged.Commit(error)) {
+    std::cerr << error << "\n";
+    return 1;
   }
   if (args.timing) std::cerr << replay::TimingLine(host.StepTimes) << "\n";
   if (args.timing && host.Searched) std::cerr << replay::FaceTimingLine(host) << "\n";

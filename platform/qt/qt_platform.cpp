@@ -42,6 +42,7 @@ QMessageBox::StandardButtons ButtonsForFlags(UINT flags) {
   case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
   case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
   case MB_RETRYCANCEL: return QMessageBox::Retry | QMessageBox::Cancel;
+  case MB_SAVEDISCARDCANCEL: return QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
   default: return QMessageBox::Ok;
   }
 }
@@ -60,7 +61,9 @@ int ResultForButton(QMessageBox::StandardButton button, UINT flags) {
   switch (button) {
   case QMessageBox::Ok: return IDOK;
   case QMessageBox::Cancel: return IDCANCEL;
-  case QMessageBox::Yes: return IDYES;
+  case QMessageBox::Yes:
+  case QMessageBox::Save: return IDYES;
+  case QMessageBox::Discard:
   case QMessageBox::No: return IDNO;
   case QMessageBox::Abort: return IDABORT;
   case QMessageBox::Retry: return IDRETRY;
@@ -92,6 +95,12 @@ int ShowQtMessageBox(const TMessageBoxRequest& r) {
     if (buttons & QMessageBox::Cancel) box.setEscapeButton(QMessageBox::Cancel);
     else if (buttons & QMessageBox::No) box.setEscapeButton(QMessageBox::No);
     else if (buttons == QMessageBox::Ok) box.setEscapeButton(QMessageBox::Ok);
+    if (buttons & QMessageBox::Save) {
+      box.button(QMessageBox::Save)->setText(QStringLiteral("&Speichern"));
+      box.button(QMessageBox::Discard)->setText(QStringLiteral("&Verwerfen"));
+      box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+      box.setDefaultButton(QMessageBox::Save);
+    }
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     return ResultForButton(clicked ? box.standardButton(clicked) : QMessageBox::NoButton, r.flags);

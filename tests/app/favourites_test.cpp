@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -105,6 +107,24 @@ TEST(FavouritesFile, MissingEmptyAndLfOnlyFiles) {
   EXPECT_TRUE(favourites::ReadFolders(base).empty());
 }
 
+TEST(FavouritesFile, PipesDevicesAndHugeFilesAreBounded) {
+  QTemporaryDir dir;
+  const std::string base = dir.path().toStdString() + "/";
+  // A pipe without a writer would block an ordinary read for ever; a device never ends.
+  ASSERT_EQ(::mkfifo((base + "fifo.dat").c_str(), 0600), 0);
+  EXPECT_TRUE(favourites::ReadFolders(base + "fifo.dat").empty());
+  std::filesystem::create_symlink("/dev/zero", base + "zero.dat");
+  EXPECT_TRUE(favourites::ReadFolders(base + "zero.dat").empty());
+  // 3 MB of short lines: the first entries up to the limit, no line cut in two.
+  std::string text;
+  for (int i = 0; text.size() < 3u << 20; ++i) text += "/o" + std::to_string(i) + "/\r\n";
+  Spit(base + "big.dat", text);
+  const TFolderList big = favourites::ReadFolders(base + "big.dat");
+  ASSERT_EQ(big.size(), favourites::kMaxEntries);
+  EXPECT_EQ(big.front(), "/o0/");
+  EXPECT_EQ(big.back(), "/o" + std::to_string(favourites::kMaxEntries - 1) + "/");
+}
+
 TEST(FavouritesFile, WriteCreatesReplacesAndLeavesNothingBehind) {
   QTemporaryDir dir;
   const std::string folder = dir.path().toStdString();
@@ -186,12 +206,15 @@ TEST(FavouritesFile, FailedWritesKeepTheOldFile) {
   EXPECT_EQ(FilesIn(folder), 1u);
 }
 
-TEST(FavouritesFile, AListOfAnyLengthIsReadWhole) {
+TEST(FavouritesFile, AListBeyondTheLimitIsReadUpToItsLastWholeLine) {
   QTemporaryDir dir;
   const std::string name = dir.path().toStdString() + "/folders.dat";
-  Spit(name, std::string(70 << 20, 'x') + "\r\n/last/\r\n"); // beyond any buffer size
-  const TFolderList read = favourites::ReadFolders(name);
-  ASSERT_EQ(read.size(), 2u);
-  EXPECT_EQ(read[0].size(), size_t(70 << 20));
-  EXPECT_EQ(read[1], "/last/");
+  Spit(name, std::string(70 << 20, 'x') + "\r\n/last/\r\n"); // a first line beyond the limit
+  EXPECT_TRUE(favourites::ReadFolders(name).empty());
+  std::string longLines;
+  while (longLines.size() < favourites::kMaxFileBytes + 100) longLines += "/" + std::string(70000, 'x') + "/\r\n";
+  Spit(name, longLines);
+  const TFolderList cut = favourites::ReadFolders(name);
+  ASSERT_EQ(cut.size(), favourites::kMaxFileBytes / 70004);
+  EXPECT_EQ(cut.back().size(), 70002u);
 }

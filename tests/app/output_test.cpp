@@ -68,6 +68,7 @@ TEST_F(OutputTest, AnimationButtonWritesTheChosenGif) {
   };
   QString name = dir.path() + "/film";
   comp::TSaveDialog::ExecuteHandler() = [&](comp::TSaveDialog& d) {
+    if (d.FileName == name) return false; // back after a refusal: the user gives up
     d.FileName = name;
     return true;
   };

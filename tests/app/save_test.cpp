@@ -3,9 +3,11 @@
 #include "window_fixture.h"
 
 #include "Components.h"
+#include "ProgramFolders.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QSettings>
 
 #include <csignal>
@@ -49,7 +51,8 @@ protected:
     comp::TSaveDialog::ExecuteHandler() = [this](comp::TSaveDialog& d) {
       initialDir = d.InitialDir;
       proposed = d.FileName;
-      if (answerName.isEmpty()) return false;
+      // The dialog back with the name of a save that failed: the user gives up.
+      if (answerName.isEmpty() || d.FileName == answerName) return false;
       d.FileName = answerName;
       return true;
     };
@@ -196,6 +199,66 @@ TEST_F(SaveTest, FailedWriteNamesTheFileAndLeavesTheOldOneWhole) {
   form->BitBtn1Click(nullptr);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].text.find("fehlt/bild.png"), std::string::npos);
+  // The dialog came back with the name; the failed folder is not remembered for the next save.
+  EXPECT_EQ(proposed, answerName);
+  EXPECT_TRUE(folders::RememberedFolder(QStringLiteral("Speichern")).isEmpty());
+}
+
+TEST_F(SaveTest, UnsavedStrokesAskBeforeOpeningOrQuittingAndASaveOrAnUndoSettlesThem) {
+  QImage other(40, 30, QImage::Format_RGB32);
+  other.fill(Qt::red);
+  other.save(path("anderes.png"));
+  const auto stroke = [this] {
+    form->FOutlineShown = false;
+    form->ViewMouseDown(10, 10);
+    form->ViewMouseMove(14, 12);
+    form->ViewMouseUp(14, 12);
+  };
+  bool canClose = false;
+  form->FormCloseQuery(form.get(), canClose); // nothing changed: the close question as ever
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Hiermit beenden Sie Morphane!");
+  EXPECT_TRUE(canClose);
+
+  stroke();
+  ASSERT_TRUE(form->HasUnsavedWork());
+  boxes.clear();
+  answer = platform::IDCANCEL;
+  form->OpenFromOutside(path("anderes.png"));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].flags & 0xF, platform::MB_SAVEDISCARDCANCEL);
+  EXPECT_EQ(form->PictureWidth(), 320); // still the edited picture
+  form->FormCloseQuery(form.get(), canClose);
+  EXPECT_FALSE(canClose);
+  EXPECT_EQ(boxes.back().caption, "Programm beenden");
+
+  // "Speichern" with the dialog cancelled cancels the quit; a save settles the strokes.
+  answer = platform::IDYES;
+  form->FormCloseQuery(form.get(), canClose);
+  EXPECT_FALSE(canClose);
+  answerName = path("gesichert.png");
+  form->FormCloseQuery(form.get(), canClose);
+  EXPECT_TRUE(canClose);
+  EXPECT_TRUE(QFile::exists(answerName));
+  EXPECT_FALSE(form->HasUnsavedWork());
+
+  // Undone back to the saved state is no change; redone, it is again.
+  stroke();
+  form->Undo();
+  EXPECT_FALSE(form->HasUnsavedWork());
+  form->Redo();
+  EXPECT_TRUE(form->HasUnsavedWork());
+  boxes.clear();
+  answer = platform::IDNO; // "Verwerfen"
+  form->OpenFromOutside(path("anderes.png"));
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(form->PictureWidth(), 40);
+  EXPECT_FALSE(form->HasUnsavedWork());
+  // The first stroke on the new picture, taken back, leaves nothing to save either.
+  stroke();
+  EXPECT_TRUE(form->HasUnsavedWork());
+  form->Undo();
+  EXPECT_FALSE(form->HasUnsavedWork());
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 // the temporary folder) opened the way the window opens a picture (the imaging library's OpenDib,
 // then promotion, identity mask and first render), beside what it costs to decode the same file
 // with libjpeg into memory and nothing else, and beside OpenDib alone. Each open under the loads
-// of load_modes.h where they matter. Quote the medians and the ratio editable / decoder:
+// of load_modes.h where they matter. Save/12MP/{png,jpeg} write the opened picture as the window
+// saves a result (into the temporary folder, with the file's size as a counter). Quote the
+// medians and the ratio editable / decoder:
 //
 //   open_bench --benchmark_repetitions=9 --benchmark_enable_random_interleaving=true
 //              --benchmark_report_aggregates_only=true
@@ -126,6 +128,21 @@ void Editable(benchmark::State& state, bench::TLoad load) {
   }
 }
 
+// The opened photo saved as the window saves a result, through a temporary file and fsync.
+void Save(benchmark::State& state, const char* extension) {
+  TDib dib{};
+  OpenDib(&dib, TestJpeg().c_str(), 0, nullptr);
+  const std::string target =
+      (std::filesystem::temp_directory_path() / (std::string("morphane-save-bench.") + extension)).string();
+  for (auto _ : state) {
+    char error[512] = {};
+    if (dib.Bits == nullptr || SaveDib(dib, target.c_str(), error, sizeof error) != 1) state.SkipWithError(error);
+  }
+  state.counters["bytes"] = double(std::filesystem::file_size(target));
+  std::filesystem::remove(target);
+  deldib(dib);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -136,6 +153,8 @@ int main(int argc, char** argv) {
     const std::string name = std::string("Open/12MP/editable/") + bench::LoadName(load);
     benchmark::RegisterBenchmark(name.c_str(), Editable, load)->Unit(benchmark::kMillisecond);
   }
+  benchmark::RegisterBenchmark("Save/12MP/png", Save, "png")->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Save/12MP/jpeg", Save, "jpg")->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

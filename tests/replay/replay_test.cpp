@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -289,6 +291,24 @@ TEST_F(Replay, UnopenablePictureAndBadArguments) {
 
   EXPECT_EQ(Run(Path("junk.bmp") + " " + script).status, 2);
   EXPECT_EQ(Run(Picture(4, 4) + " " + script + " " + Path("x.bmp") + " --frobnicate").status, 2);
+}
+
+TEST_F(Replay, AFailingPartWritesNoOutputAtAll) {
+  // The animation cannot be written (its folder does not exist): neither picture nor mask appear.
+  const std::string script = Script("down 2 2\nmove 3 3\nup 3 3\n");
+  const TRun r = Run(Picture(8, 8) + " " + script + " " + Path("x.bmp") + " --mask " + Path("x.mask") +
+                     " --animate " + Path("fehlt/x.gif"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(Exists("x.bmp"));
+  EXPECT_FALSE(Exists("x.mask"));
+  // Nor does a failing picture leave the mask or the animation, or any temporary file.
+  const TRun p = Run(Picture(8, 8) + " " + script + " " + Path("fehlt/x.bmp") + " --mask " + Path("y.mask") +
+                     " --animate " + Path("y.gif"));
+  EXPECT_EQ(p.status, 1);
+  EXPECT_FALSE(Exists("y.mask"));
+  EXPECT_FALSE(Exists("y.gif"));
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    EXPECT_EQ(entry.path().filename().string().find(".morphane-"), std::string::npos) << entry.path();
 }
 
 TEST_F(Replay, PalettePicturesArePromotedTo24BitsFirst) {

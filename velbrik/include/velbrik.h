@@ -105,6 +105,20 @@ VELBRIK_API int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t 
  * at full size; the picture's own size (upright) in *width and *height. 0 (and 0 x 0) for a
  * picture opened at its size and for records not made by OpenDib. */
 VELBRIK_API int32_t DibOpenedReduced(const TDib* dib, int32_t* width, int32_t* height);
+/* As SaveDib, for long saves: `progress` (may be null) gets the percentage now and then on the
+ * calling thread and returns nonzero to stop the save; a stopped save leaves the target as it
+ * was, removes its temporary file and gives the text "Abgebrochen.". */
+typedef int32_t (*TSaveProgress)(void* context, int32_t percent);
+VELBRIK_API int32_t SaveDibJob(TDib dib, const char* path, TSaveProgress progress, void* context,
+                               char* errorText, size_t errorTextSize);
+
+/* A new, empty temporary file beside `target` for writing it in its place, named
+ * ".NAME.morphane-XXXXXX"; its name goes to tempName. The descriptor returned holds a lock that
+ * keeps RemoveSaveLeftovers away while it is open. -1 (errno set) on failure. */
+VELBRIK_API int CreateSaveTemporary(const char* target, char* tempName, size_t tempNameSize);
+/* Removes, in `folder`, the temporary files of saves that were killed: the user's own regular
+ * files named as CreateSaveTemporary names them, not locked and unchanged for two seconds. */
+VELBRIK_API void RemoveSaveLeftovers(const char* folder);
 
 /* The error text of a record after a failed OpenDib: starts at LogPal's first entry. */
 static inline const char* DibErrorText(const TDib* dib) {

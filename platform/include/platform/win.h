@@ -29,6 +29,8 @@ constexpr UINT MB_ABORTRETRYIGNORE = 0x00000002;
 constexpr UINT MB_YESNOCANCEL = 0x00000003;
 constexpr UINT MB_YESNO = 0x00000004;
 constexpr UINT MB_RETRYCANCEL = 0x00000005;
+// Not of the original system: "Speichern" (IDYES), "Verwerfen" (IDNO), "Abbrechen" (IDCANCEL).
+constexpr UINT MB_SAVEDISCARDCANCEL = 0x0000000E;
 constexpr UINT MB_TYPEMASK = 0x0000000F;
 constexpr UINT MB_ICONMASK = 0x000000F0;
 constexpr UINT MB_ICONERROR = 0x00000010;
