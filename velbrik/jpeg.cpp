@@ -40,6 +40,8 @@ constexpr uint64_t kMaxScanBlocks = uint64_t(kMaxFullPasses) * kMaxPixels * 3 / 
 // progressive files). Above it libjpeg-turbo, which has no backing store, refuses the file.
 constexpr long kMaxJpegMemory = 1536l << 20;
 
+// Stored rows the conversion following the decoding takes at once, at least.
+constexpr int32_t kConvertedTogether = 256;
 // Whether the rows of the record are converted by a profile while they are decoded.
 constexpr int kNotKnownYet = 0, kConvertRows = 1, kNoRowsToConvert = 2;
 
@@ -417,7 +419,8 @@ bool DecodeJpeg(const uint8_t* data, size_t size, TDib& out, Progress& progress,
       const int state = convertRows.load(std::memory_order_acquire);
       if (state == kNoRowsToConvert || (over && state == kNotKnownYet)) return;
       const int32_t placed = state == kConvertRows ? upright.placedRows() : converted;
-      if (placed > converted) {
+      // Runs of at least kConvertedTogether pixels where the rows become columns.
+      if (placed > converted && (placed - converted >= kConvertedTogether || over)) {
         upright.forEachRun(converted, placed, [&](uint8_t* pixels, int32_t count) { profile.convertRow(pixels, count); });
         converted = placed;
       } else if (over) {
