@@ -11,10 +11,15 @@
 #include "photo.h"
 #include "upright.h"
 
+#include "platform/rows.h"
+
+#include <atomic>
+#include <chrono>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include <jerror.h>
@@ -34,6 +39,11 @@ constexpr uint64_t kMaxScanBlocks = uint64_t(kMaxFullPasses) * kMaxPixels * 3 / 
 // Working memory libjpeg may take beyond the output rows (whole-picture coefficient buffers of
 // progressive files). Above it libjpeg-turbo, which has no backing store, refuses the file.
 constexpr long kMaxJpegMemory = 1536l << 20;
+
+// Stored rows the conversion following the decoding takes at once, at least.
+constexpr int32_t kConvertedTogether = 256;
+// Whether the rows of the record are converted by a profile while they are decoded.
+constexpr int kNotKnownYet = 0, kConvertRows = 1, kNoRowsToConvert = 2;
 
 enum class Failure { None, Corrupt, Truncated, TooManyScans, TooMuchWork, OwnMessage };
 
@@ -159,6 +169,7 @@ struct JpegReadJob {
   const JpegMeta* meta;
   ColourProfile* profile;
   UprightWriter* upright;
+  std::atomic<int>* convertRows; // kConvertRows once the record's rows are to be converted
   bool reduced; // opened at a smaller scale than stored
   uint32_t storedWidth, storedHeight;
 };
@@ -279,6 +290,8 @@ bool readJpeg(JpegReadJob* job) {
                        grey ? ProfileInput::Grey
                        : cmyk ? (inverted ? ProfileInput::InvertedCmyk : ProfileInput::Cmyk)
                               : ProfileInput::Bgr);
+  job->convertRows->store(!grey && !cmyk && profile.active() ? kConvertRows : kNoRowsToConvert,
+                          std::memory_order_release);
   if (grey) {
     for (int i = 0; i < 256; ++i) SetDibColour(dib, i, uint8_t(i), uint8_t(i), uint8_t(i));
     FinishPalette(dib);
@@ -391,10 +404,39 @@ bool DecodeJpeg(const uint8_t* data, size_t size, TDib& out, Progress& progress,
   job.meta = &meta;
   job.profile = &profile;
   job.upright = &upright;
-  if (readJpeg(&job)) {
-    // Colour pictures are converted once complete, on all threads; grey ones had their
-    // palette converted, CMYK ones their rows.
-    if (out.Info->bmiHeader.biBitCount == 24 && profile.active()) profile.convertDib(out);
+  std::atomic<int> convertRows{kNotKnownYet};
+  std::atomic<bool> finished{false};
+  job.convertRows = &convertRows;
+  bool decoded = false;
+  // Two bands on the shared row threads: the decoding, and the colour conversion of colour
+  // pictures following it row by row, so that on two processors the conversion costs no time.
+  // Where a single thread takes both, the conversion runs after the decoding. Grey pictures
+  // had their palette converted, CMYK ones their rows, while decoding.
+  Progress quiet(nullptr);
+  platform::ForEachRowBand(0, 2, [&](int32_t band, int32_t) {
+    if (band == 0) {
+      job.progress = platform::OnRowHelper() ? &quiet : &progress; // the window's messages stay on its thread
+      decoded = readJpeg(&job);
+      finished.store(true, std::memory_order_release);
+      return;
+    }
+    for (int32_t converted = 0;;) {
+      const bool over = finished.load(std::memory_order_acquire);
+      const int state = convertRows.load(std::memory_order_acquire);
+      if (state == kNoRowsToConvert || (over && state == kNotKnownYet)) return;
+      const int32_t placed = state == kConvertRows ? upright.placedRows() : converted;
+      // Runs of at least kConvertedTogether pixels where the rows become columns.
+      if (placed > converted && (placed - converted >= kConvertedTogether || over)) {
+        upright.forEachRun(converted, placed, [&](uint8_t* pixels, int32_t count) { profile.convertRow(pixels, count); });
+        converted = placed;
+      } else if (over) {
+        return;
+      } else {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    }
+  }, 1);
+  if (decoded) {
     if (job.reduced) {
       const bool swap = SwapsSides(meta.orientation);
       MarkReduced(out, swap ? job.storedHeight : job.storedWidth, swap ? job.storedWidth : job.storedHeight);

@@ -140,14 +140,9 @@ void openProfile(png_structp png, png_infop info, bool grey, ColourProfile& prof
     profile.open(icc, size, grey ? ProfileInput::Grey : ProfileInput::Bgr);
 }
 
-// A finished 24-bit row into sRGB; grey rows by their levels.
-void convertRow(const ColourProfile& profile, bool grey, const uint8_t* greyColours, uint8_t* row,
-                int32_t width) {
+// A finished 24-bit row of a grey picture into sRGB, by its levels.
+void convertGreyRow(const ColourProfile& profile, const uint8_t* greyColours, uint8_t* row, int32_t width) {
   if (!profile.active()) return;
-  if (!grey) {
-    profile.convertRow(row, width);
-    return;
-  }
   for (int32_t x = 0; x < width; ++x, row += 3) std::memcpy(row, greyColours + 3 * row[1], 3);
 }
 
@@ -246,7 +241,7 @@ bool readPng(PngReadJob* job) {
       uint8_t* target = DibRowFromTop(dib, int32_t(y));
       if (palette) packIndexes(row, target, int32_t(width), bitCount);
       else composeRgba(row, target, int32_t(width));
-      if (!palette) convertRow(profile, grey, greyColours, target, int32_t(width));
+      if (grey) convertGreyRow(profile, greyColours, target, int32_t(width));
       job->progress->rows(int64_t(y) + 1, height);
     }
   } else {
@@ -269,10 +264,12 @@ bool readPng(PngReadJob* job) {
         job->progress->rows(++done, total);
       }
     }
-    if (!palette && profile.active())
+    if (grey && profile.active())
       for (png_uint_32 y = 0; y < height; ++y)
-        convertRow(profile, grey, greyColours, DibRowFromTop(dib, int32_t(y)), int32_t(width));
+        convertGreyRow(profile, greyColours, DibRowFromTop(dib, int32_t(y)), int32_t(width));
   }
+  // Colour pictures are converted once decoded, on the shared row threads.
+  if (!palette && !grey) profile.convertDib(dib);
   // The end of the file (text chunks after the pixels) is not needed and is not read.
   png_destroy_read_struct(&png, &info, nullptr);
   std::free(job->buffer);

@@ -333,11 +333,11 @@ bool readScanlines(TIFF* tif, const Page& page, const SampleLayout& layout, TDib
         if (layout.colours == 1) std::memcpy(target + 3 * x, greyColours + 3 * bgr[0], 3);
         else std::memcpy(target + 3 * x, bgr, 3);
       }
-      if (layout.colours == 3) profile.convertRow(target, int32_t(width));
     }
     upright.commit(int32_t(y));
     progress.rows(int64_t(y) + 1, height);
   }
+  profile.convertDib(out); // RGB pictures, on the shared row threads
   return true;
 }
 
@@ -405,11 +405,11 @@ bool readRgba(TIFF* tif, const Page& page, TDib& out, Progress& progress, std::s
         target[3 * x + 1] = uint8_t(std::min(255u, TIFFGetG(p) + white));
         target[3 * x + 2] = uint8_t(std::min(255u, TIFFGetR(p) + white));
       }
-      profile.convertRow(target, int32_t(width));
       upright.commit(y);
     }
     progress.rows(int64_t(first) + rows, height);
   }
+  profile.convertDib(out); // on the shared row threads
   return true;
 }
 

@@ -67,10 +67,14 @@ uint8_t* UprightWriter::row(int32_t y) {
 
 void UprightWriter::commit(int32_t y) {
   if (band_) {
-    if ((y + 1) % bandRows_ == 0 || y == height_ - 1) transposeBand(y - y % bandRows_, y % bandRows_ + 1);
+    if ((y + 1) % bandRows_ == 0 || y == height_ - 1) {
+      transposeBand(y - y % bandRows_, y % bandRows_ + 1);
+      placed_.store(y + 1, std::memory_order_release);
+    }
     return;
   }
   if (orientation_ == 2 || orientation_ == 3) mirror(row(y));
+  placed_.store(y + 1, std::memory_order_release);
 }
 
 void UprightWriter::mirror(uint8_t* line) const {

@@ -5,6 +5,7 @@
 
 #include "decoder.h"
 
+#include <atomic>
 #include <memory>
 
 namespace velbrik {
@@ -33,6 +34,14 @@ public:
   // Called once row y is complete; rows come in order 0, 1, 2, ...
   void commit(int32_t y);
 
+  // Stored rows whose pixels are in their final place in the record; may be read on another
+  // thread while rows are still coming, which then sees those pixels written.
+  int32_t placedRows() const { return placed_.load(std::memory_order_acquire); }
+  // 24 bits: calls fn(pixels, count) for every run of record pixels that the placed stored
+  // rows first..end-1 became (their rows, or for orientations 5 to 8 a run of columns in every
+  // record row).
+  template <class Fn> void forEachRun(int32_t first, int32_t end, Fn fn) const;
+
 private:
   void mirror(uint8_t* line) const;
   void transposeBand(int32_t firstRow, int32_t rows);
@@ -44,6 +53,19 @@ private:
   size_t rowBytes_ = 0;
   int32_t bandRows_ = 0;
   std::unique_ptr<uint8_t[]> band_; // stored rows waiting to be turned (orientations 5 to 8)
+  std::atomic<int32_t> placed_{0};
 };
+
+template <class Fn> void UprightWriter::forEachRun(int32_t first, int32_t end, Fn fn) const {
+  if (first >= end) return;
+  if (!SwapsSides(orientation_)) {
+    const bool bottomFirst = orientation_ == 3 || orientation_ == 4;
+    for (int32_t y = first; y < end; ++y) fn(DibRowFromTop(*dib_, bottomFirst ? height_ - 1 - y : y), width_);
+    return;
+  }
+  const bool columnsFromRight = orientation_ == 6 || orientation_ == 7;
+  const int32_t column = columnsFromRight ? height_ - end : first;
+  for (int32_t r = 0; r < width_; ++r) fn(DibRowFromTop(*dib_, r) + 3 * size_t(column), end - first);
+}
 
 } // namespace velbrik

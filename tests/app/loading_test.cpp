@@ -379,7 +379,8 @@ TEST_F(LoadingTest, ZoomAndRadiusFitTheEditingView) {
     QString name, zoom;
     long double radius;
   };
-  const Case cases[] = {{"b320.bmp", "1,67", 29}, {"b4000.bmp", "0,13", 300}, {"b10.bmp", "10,00", 5}};
+  // 4000 pixels wide: the range reaches 400, so the brush of about 50 screen pixels fits.
+  const Case cases[] = {{"b320.bmp", "1,67", 29}, {"b4000.bmp", "0,13", 374}, {"b10.bmp", "10,00", 5}};
   for (const Case& c : cases) {
     showPage(0);
     ASSERT_EQ(form->ScrollBox1->viewport()->width(), 534);

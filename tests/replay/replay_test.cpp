@@ -222,33 +222,24 @@ TEST_F(Replay, SettingsAreClampedToTheFieldsRanges) {
   EXPECT_NE(a, c);
 }
 
-TEST_F(Replay, ProtectedDiscStaysReleasedOneMovesPressureScalesBigPicturesGetBigBrushes) {
+TEST_F(Replay, ProtectedDiscStaysReleasedOneMovesPressureScales) {
   const std::string pic = Picture(120, 90);
   const std::string protect = "tool protect\nradius 30\ndown 60 45\nup 60 45\n";
   const std::string grow = "tool grow\nradius 50\nstrength 1\ndown 30 45\nmove 60 45\nmove 90 45\nup 90 45\n";
   const auto kept = MaskAfter(pic, Script(protect + grow, "a.txt"), "", "a.bmp");
-  const auto freed = MaskAfter(pic, Script(protect + "tool release\nradius 40\ndown 60 45\nup 60 45\n" + grow, "b.txt"),
-                               "", "b.bmp");
+  const auto freed = MaskAfter(pic, Script(protect + "tool release\nradius 40\ndown 60 45\nup 60 45\n" + grow, "b.txt"), "", "b.bmp");
   const auto id = Identity(120, 90);
   int changed = 0;
-  for (int32_t r = 0; r < 90; ++r)
-    for (int32_t j = 0; j < 120; ++j) {
-      const size_t n = size_t(r) * 120 + size_t(j);
-      if ((j - 60) * (j - 60) + (r - 44) * (r - 44) <= 15 * 15) {
-        EXPECT_EQ(kept[n], id[n]) << j << "," << r;
-      }
-      changed += !(kept[n] == id[n]);
-    }
+  for (size_t n = 0; n < kept.size(); ++n) {
+    const int32_t j = int32_t(n % 120) - 60, r = int32_t(n / 120) - 44;
+    if (j * j + r * r <= 15 * 15) { EXPECT_EQ(kept[n], id[n]) << n; }
+    changed += !(kept[n] == id[n]);
+  }
   EXPECT_GT(changed, 1000);
   EXPECT_NE(freed[size_t(44) * 120 + 65], id[size_t(44) * 120 + 65]);
   const std::string stroke = "tool smear\ndown 30 45\nmove 60 50\nup 60 50\n";
   EXPECT_EQ(MaskAfter(pic, Script("pressure 0.5\n" + stroke, "c.txt"), "", "c.bmp"),
             MaskAfter(pic, Script("strength 0.2\n" + stroke, "d.txt"), "", "d.bmp"));
-  const std::string wide = Picture(3500, 20, "wide.bmp");
-  const std::string press = "down 1750 10\nmove 1760 10\nup 1760 10\n";
-  const auto big = MaskAfter(wide, Script("radius 9999\n" + press, "e.txt"), "", "e.bmp");
-  EXPECT_EQ(big, MaskAfter(wide, Script("radius 350\n" + press, "f.txt"), "", "f.bmp"));
-  EXPECT_NE(big, MaskAfter(wide, Script("radius 300\n" + press, "g.txt"), "", "g.bmp"));
 }
 
 TEST_F(Replay, ScriptSyntaxCommentsTabsAndCrLf) {

@@ -23,8 +23,7 @@ void Stroke(TTestCore& c, int32_t X0, int32_t X1, int32_t Y) {
   c.ViewMouseUp(X1, Y);
 }
 
-// 400 x 300 picture, shrunk around view (200, 150) (picture (200, 149)), then a protection disc of
-// radius 40 painted there: fully protected up to distance 20, soft out to 40.
+// 400 x 300, shrunk around picture (200, 149), protected there: fully to distance 20, softly to 40.
 void Prepare(TTestCore& c) {
   c.Load(400, 300), c.Bar.Radius = 60, SetTool(c.Bar, kToolShrink);
   Stroke(c, 190, 210, 150);
@@ -57,8 +56,7 @@ TEST(Protection, DiscKeepsItsEntriesUnderEveryToolAndTheEdgeBlends) {
         if (Distance2(j, r) <= 20 * 20) { ASSERT_TRUE(after[k] == before[k]) << tool << " " << j << "," << r; }
         if (Distance2(j, r) > 40 * 40) changedOutside += !(after[k] == before[k]) && weights[k] == 0;
       }
-    EXPECT_GT(changedOutside, 1000) << tool;
-    // One step more on both: each entry of the soft edge moves the unprotected way, times its share.
+    EXPECT_GT(changedOutside, 1000) << tool; // One step more on both: each entry of the soft edge moves the unprotected way, times its share.
     std::memcpy(free.FMask, after.data(), after.size() * sizeof(TMaskEntry));
     for (TTestCore* t : {&c, &free}) t->DoEffektFast(200, 149, 200, 150, 194, 150, tool, true, true, 1.0, 90);
     int blended = 0;
@@ -101,8 +99,7 @@ TEST(Protection, PaintingIsUndoneAndRedoneLikeAStroke) {
 TEST(LargeBrush, RangeGrowsWithThePictureAndBigStepsStayExact) {
   for (const auto& [w, h, most] : {std::tuple{320, 200, 300}, {2000, 3000, 300}, {3009, 2000, 300}, {8000, 6000, 800}, {100000, 10, kMaxRadius}})
     EXPECT_EQ(MaxBrushRadius(w, h), most) << w << "x" << h;
-  std::vector<double> frac;
-  std::vector<int32_t> ints;
+  std::vector<double> frac; std::vector<int32_t> ints;
   BuildSqrtTables(1500, frac, ints);
   for (int64_t k = 0; k <= 1500 * 1500; ++k) ASSERT_EQ(ints[size_t(k)], Trunc(std::sqrt(Extended(k)))) << k;
   // Radius 800 the whole-picture way and the brush-square way, over a partly protected area.
