@@ -351,8 +351,7 @@ int main(int argc, char** argv) {
     std::ofstream out(facesTmp, std::ios::binary | std::ios::trunc);
     out << facesText;
     if (facesTmp.empty() || !out.flush()) {
-      std::cerr << "Die Gesichterdatei \"" << args.faces << "\" konnte nicht geschrieben werden.
-";
+      std::cerr << "Die Gesichterdatei \"" << args.faces << "\" konnte nicht geschrieben werden.\n";
       return 1;
     }
   }
