@@ -202,6 +202,8 @@ TJamShellList::TJamShellList(QWidget* parent) : QTreeView(parent), FModel(new TS
   header()->setStretchLastSection(false);
   header()->setSectionResizeMode(0, QHeaderView::Interactive);
   setColumnWidth(0, 160);
+  // The size column is as wide as its heading and its widest entry need.
+  header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
 }
 
 void TJamShellList::SetFolder(const QString& path) {

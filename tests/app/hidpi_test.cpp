@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QScreen>
 
+#include <random>
+
 namespace {
 
 const QRgb kQuadrant[4] = {qRgb(200, 0, 0), qRgb(0, 160, 0), qRgb(0, 0, 220), qRgb(230, 200, 0)};
@@ -94,4 +96,35 @@ TEST_F(HighDpiTest, BrushOutlineIsCentredOnThePointer) {
   EXPECT_NEAR(right - left, 2 * radius, 2 * ratio) << "the outline's width in device pixels";
   EXPECT_NEAR((left + right + 1) / 2.0, cx, ratio) << "left " << left << ", right " << right;
   EXPECT_NEAR((top + bottom + 1) / 2.0, cy, ratio) << "top " << top << ", bottom " << bottom;
+}
+
+// A detailed photo at its fitted zoom on a screen of two device pixels to a logical one: the
+// editing view and the preview show it at device resolution, not as 2 x 2 copies of a pixel.
+TEST_F(HighDpiTest, DetailedPictureIsDrawnAtDeviceResolution) {
+  make();
+  if (form->devicePixelRatioF() != 2) GTEST_SKIP() << "only on a screen of two device pixels to one";
+  replacePicture(4000, 3000);
+  std::mt19937 noise(7);
+  TDib& d = form->FSourceDib;
+  for (int32_t y = 0; y < DibHeight(d); ++y)
+    for (int32_t i = 0; i < DibWidth(d) * 3; ++i) d.Bits[y * d.BytesPerLine + i] = uint8_t(noise());
+  form->renderdi();
+  // The share of aligned 2 x 2 device-pixel blocks of one colour in the view's top-left w x h.
+  const auto uniformShare = [&](QWidget* view, int w, int h) {
+    const QImage shot = view->grab(QRect(0, 0, w, h)).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shot.width(), 2 * w);
+    int uniform = 0, blocks = 0;
+    for (int y = 0; y + 1 < shot.height(); y += 2)
+      for (int x = 0; x + 1 < shot.width(); x += 2, ++blocks) {
+        const QRgb c = shot.pixel(x, y);
+        uniform += c == shot.pixel(x + 1, y) && c == shot.pixel(x, y + 1) && c == shot.pixel(x + 1, y + 1);
+      }
+    return blocks ? double(uniform) / blocks : 1.0;
+  };
+  form->DibPrevPaint->repaint();
+  EXPECT_LE(uniformShare(form->DibPrevPaint, 100, 60), 0.2) << "preview";
+  showPage(1);
+  form->ZoomToFit();
+  form->PaintView();
+  EXPECT_LE(uniformShare(form->PaintBox1, form->PaintBox1->width(), form->PaintBox1->height()), 0.2) << "editing view";
 }

@@ -93,7 +93,8 @@ TEST_F(KeysTest, ToolRadiusAndWindowKeys) {
   // The tool tips keep their texts; the status bar names the key while the pointer is over a tool.
   QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
   QApplication::sendEvent(form->SchmierenBtn, &enter);
-  EXPECT_EQ(form->StatusBar1->Panels[0].Text, "Schmieren: Taste 3");
+  EXPECT_EQ(form->StatusBar1->Panels[1].Text, "Schmieren: Taste 3");
+  EXPECT_TRUE(form->StatusBar1->Panels[0].Text.isEmpty());
   EXPECT_EQ(form->SchmierenBtn->toolTip(), "SchmierenBtn");
   key(Qt::Key_3);
   EXPECT_TRUE(form->SchmierenBtn->Down());
@@ -136,6 +137,21 @@ TEST_F(KeysTest, ToolRadiusAndWindowKeys) {
   form->PageControl2->tabBar()->setFocus();
   key(Qt::Key_1);
   EXPECT_TRUE(form->SchrumpfenBtn->Down());
+}
+
+TEST_F(KeysTest, AFocusedPictureViewKeepsItsPictureUnframed) {
+  patternedPicture(320, 200);
+  for (int page : {1, 2}) {
+    showPage(page);
+    QWidget* port = (page == 1 ? form->ScrollBox1 : form->ErgScrollBox)->viewport();
+    const QRect area(port->mapTo(form.get(), QPoint()), port->size());
+    form->PageControl2->tabBar()->setFocus();
+    QApplication::processEvents();
+    const QImage unfocused = form->grab(area).toImage();
+    (page == 1 ? form->ScrollBox1 : form->ErgScrollBox)->setFocus(Qt::MouseFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(form->grab(area).toImage(), unfocused) << "page " << page;
+  }
 }
 
 TEST_F(KeysTest, EveryTabStopOfEveryPageShowsItsFocus) {

@@ -102,6 +102,21 @@ TEST(BitBtnXPKind, CancelKindAnswersEscapeWithItsResult) {
   EXPECT_EQ(dialog.result(), mrCancel);
 }
 
+TEST(BitBtnXPKind, EnterPressesTheFocusedButtonOutsideADialogToo) {
+  QWidget window;
+  TBitBtnXP save(&window), print(&window);
+  int saved = 0, printed = 0;
+  QObject::connect(&save, &QPushButton::clicked, [&] { ++saved; });
+  QObject::connect(&print, &QPushButton::clicked, [&] { ++printed; });
+  window.show();
+  QApplication::setActiveWindow(&window);
+  print.setFocus();
+  QTest::keyClick(&print, Qt::Key_Return);
+  QTest::keyClick(&print, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(printed, 2);
+  EXPECT_EQ(saved, 0);
+}
+
 TEST(BitBtnXPProperties, MarginRefusesValuesBelowMinusOne) {
   TBitBtnXP button;
   EXPECT_EQ(button.Margin(), -1);
