@@ -206,6 +206,12 @@ TJamShellList::TJamShellList(QWidget* parent) : QTreeView(parent), FModel(new TS
   header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
 }
 
+void TJamShellList::resizeEvent(QResizeEvent* event) {
+  QTreeView::resizeEvent(event);
+  const int size = std::max(header()->sectionSize(1), header()->sectionSizeHint(1));
+  setColumnWidth(0, std::max(header()->minimumSectionSize(), viewport()->width() - size));
+}
+
 void TJamShellList::SetFolder(const QString& path) {
   const QString folder = ExistingFolder(path);
   if (folder.isEmpty() || folder == FFolder) return;
