@@ -111,8 +111,7 @@ TEST_F(ShellFolder, ListFiltersFilesButAlwaysShowsFolders) {
   list.SetFilter(QStringLiteral("*.*"));
   EXPECT_TRUE(WaitShown(list, {"B.BMP", "a.bmp", "bilder.txt", "c.txt", "leer", "ohne"}));
   EXPECT_EQ(list.Filter(), QStringLiteral("*.*"));
-  // In a narrow list the size column shows whole, its heading too.
-  list.resize(185, 200);
+  list.resize(185, 200); // narrow: the size column shows whole all the same
   list.show();
   QApplication::processEvents();
   EXPECT_GE(list.header()->sectionSize(1), list.header()->sectionSizeHint(1));

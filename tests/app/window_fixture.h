@@ -34,8 +34,7 @@ class WindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
-    // Every window starts as at the program's first start, wherever the last one was left.
-    QSettings(QStringLiteral("morphane"), QStringLiteral("morphane")).remove(QStringLiteral("window"));
+    QSettings(QStringLiteral("morphane"), QStringLiteral("morphane")).remove(QStringLiteral("window")); // first start
     oldBox = platform::SetMessageBoxHandler([this](const platform::TMessageBoxRequest& r) {
       boxes.push_back(r);
       return answer;
