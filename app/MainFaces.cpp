@@ -4,7 +4,7 @@
 // responsive and the progress panel counts; then the dialog previews its sliders in the editing
 // view and applies them as one step of the history.
 //
-// Opened by the face button of the bottom bar, the key F on the editing page and the editing
+// Opened by the face button of the bottom bar, the key G on the editing page and the editing
 // view's context menu (the menu key: every mouse button paints on the view).
 #include "FaceDialog.h"
 #include "MainUnit.h"
@@ -111,22 +111,22 @@ TFaceTools* Tools(QObject* window) {
 
 void TMainForm::BuildFaceTools() {
   new TFaceTools(this);
-  FaceBtn = AddBottomTool(":/art/tool_gesicht.png", "Gesicht formen", "F");
+  FaceBtn = AddBottomTool(":/art/tool_gesicht.png", "Gesicht formen", "G");
   connect(FaceBtn, &QToolButton::clicked, this, [this] { FaceBtnClick(FaceBtn); });
   if (!QFileInfo::exists(face::kModelPath)) {
     FaceBtn->setEnabled(false);
     FaceBtn->setToolTip(QString("Gesicht formen: ") + face::kNoModelText);
     FaceBtn->setStatusTip(face::kNoModelText);
   } else {
-    FaceBtn->setStatusTip("Gesicht formen: Taste F");
+    FaceBtn->setStatusTip("Gesicht formen: Taste G");
   }
-  auto* key = new QShortcut(QKeySequence(Qt::Key_F), this);
+  auto* key = new QShortcut(QKeySequence(Qt::Key_G), this);
   connect(key, &QShortcut::activated, this, [this] { FaceBtnClick(FaceBtn); });
   key->setEnabled(PageControl2->currentIndex() == 1);
   connect(PageControl2, &QTabWidget::currentChanged, key, [this, key] { key->setEnabled(PageControl2->currentIndex() == 1); });
   new TViewMenu({PaintBox1, ScrollBox1, ScrollBox1->viewport()}, [this](QMenu& menu) {
     QAction* a = menu.addAction(QIcon(":/art/tool_gesicht.png"), "Gesicht formen...", this, [this] { FaceBtnClick(FaceBtn); });
-    a->setShortcut(QKeySequence(Qt::Key_F));
+    a->setShortcut(QKeySequence(Qt::Key_G));
     a->setEnabled(FaceBtn->isEnabled());
   });
 }

@@ -5,43 +5,39 @@
 // asks for a name), Ctrl+Shift+S save the result as a picture or project, Ctrl+P print, Ctrl+Q close
 // (through the close question), Ctrl+Z undo, Ctrl+Shift+Z and Ctrl+Y redo; on page "Gesicht
 // operieren" also 1..5 for the tools in the tool bar's order, [ and ] for a smaller and a larger
-// brush, and the backslash, held, for the picture before the operation. A focused spin edit keeps
-// the keys it types and its own text undo.
+// brush, and the backslash, held, for the picture before the operation; Ctrl+I the information
+// dialog, F1 the user's guide. A focused spin edit keeps the keys it types and its own text undo;
+// Enter in it uses the value, Escape brings back the value it had, and both give the keys back
+// to the editing view.
 #include "MainUnit.h"
 
 #include "ButtonsXP.h"
+#include "ImageBtnUnit.h"
 #include "ShellControls.h"
 
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QToolButton>
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QShortcut>
 #include <QStatusTipEvent>
+#include <QTabBar>
+
+#include <algorithm>
 
 using namespace comp;
 
 namespace {
-
-// Directly below ZoomEd (top 336, 22 high), low enough to fit the bar of the window's first size.
-constexpr int kHistoryRowTop = 360;
-constexpr int kHistoryBtnWidth = 37, kHistoryBtnHeight = 20;
-
-TSpeedItem* historyButton(TSpeedBar* bar, const QString& caption, const QString& glyph, int left,
-                          const QString& keys) {
-  auto* b = new TSpeedItem(bar, caption, glyph);
-  b->setCheckable(false);
-  b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-  b->setIconSize(QSize(16, 16));
-  b->setGeometry(left, kHistoryRowTop, kHistoryBtnWidth, kHistoryBtnHeight);
-  SetHint(b, caption + " (" + keys + ")", true);
-  b->setAccessibleName(caption);
-  b->setEnabled(false);
-  return b;
-}
 
 // A frame in the highlight colour just inside the edges of the widget it lies over: the focus
 // of lists, trees and scroll boxes, which draw none of their own (an empty list has no current
@@ -78,6 +74,11 @@ protected:
   }
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
+    // Around a picture the frame keeps to the box's border and leaves the picture alone.
+    if (auto* box = qobject_cast<TScrollBox*>(target_)) {
+      const int border = std::max(1, box->frameWidth());
+      p.setClipRegion(QRegion(rect()) - QRegion(rect().adjusted(border, border, -border, -border)));
+    }
     p.setPen(QPen(palette().color(QPalette::Highlight), 2));
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
@@ -90,10 +91,17 @@ private:
 
 } // namespace
 
+// Undo and redo are the first two buttons of the bottom bar's row, seen on every page at every
+// window size, whatever was added to the row before them.
 void TMainForm::buildHistoryRow() {
-  RueckgaengigBtn = historyButton(SpeedBar1, "Rückgängig", ":/art/tool_rueckgaengig.png", 3, "Strg+Z");
-  WiederholenBtn = historyButton(SpeedBar1, "Wiederholen", ":/art/tool_wiederholen.png", 3 + kHistoryBtnWidth + 4,
-                                 "Strg+Umschalt+Z oder Strg+Y");
+  RueckgaengigBtn = AddBottomTool(":/art/tool_rueckgaengig.png", "Rückgängig", "Strg+Z");
+  WiederholenBtn = AddBottomTool(":/art/tool_wiederholen.png", "Wiederholen", "Strg+Umschalt+Z oder Strg+Y");
+  auto* row = static_cast<QBoxLayout*>(BottomTools->layout());
+  for (QToolButton* b : {WiederholenBtn, RueckgaengigBtn}) {
+    row->removeWidget(b);
+    row->insertWidget(0, b);
+    b->setEnabled(false);
+  }
   connect(RueckgaengigBtn, &QToolButton::clicked, this, [this] { RueckgaengigBtnClick(RueckgaengigBtn); });
   connect(WiederholenBtn, &QToolButton::clicked, this, [this] { WiederholenBtnClick(WiederholenBtn); });
 }
@@ -125,6 +133,8 @@ void TMainForm::buildKeys() {
   key(QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { RueckgaengigBtnClick(this); });
   key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { WiederholenBtnClick(this); });
   key(QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { WiederholenBtnClick(this); });
+  key(QKeySequence(Qt::CTRL | Qt::Key_I), [this] { ueberbtnClick(ueberbtn); });
+  key(QKeySequence(Qt::Key_F1), [this] { OpenGuide(); });
 
   // Keys of the editing page, with what the status bar says while the pointer is over the
   // control they work (the tool tips keep their texts).
@@ -146,7 +156,8 @@ void TMainForm::buildKeys() {
   QPointer<TFocusRing> ring = new TFocusRing(this);
   connect(qApp, &QApplication::focusChanged, ring, [window = this, ring](QWidget*, QWidget* now) {
     if (!ring) return;
-    const bool framed = now && now->window() == window && qobject_cast<QAbstractScrollArea*>(now);
+    const bool framed = now && now->window() == window &&
+                        (qobject_cast<QAbstractScrollArea*>(now) || qobject_cast<TImageBtn*>(now));
     ring->Follow(framed ? now : nullptr);
   });
 
@@ -155,6 +166,75 @@ void TMainForm::buildKeys() {
   };
   enableEditingKeys();
   connect(PageControl2, &QTabWidget::currentChanged, this, enableEditingKeys);
+  orderTabs();
+}
+
+// One tab chain: the page's own controls, starting where its work starts (the file list, the
+// editing view, the result's buttons), then the bottom bar from left to right, then the tabs.
+// The image buttons join it; Space or Enter presses them.
+void TMainForm::orderTabs() {
+  for (TImageBtn* b : {ueberbtn, endebtn}) b->setFocusPolicy(Qt::TabFocus);
+  std::vector<QWidget*> chain = {JamShellList1, FilterComboBox1, JamShellTree1, PrefListBox,
+                                 ScrollBox1,    WachsenBtn,      SchrumpfenBtn, SchmierenBtn,
+                                 ZerrenBtn,     RadiererBtn,     NormalizeCheck, xyCheck,
+                                 xCheck,        ycheck,          StarkED,       RadiusED,
+                                 ZoomEd,        SaveAsBtn,       PrintBtn,      ErgScrollBox,
+                                 AnimBtn,       GlaettenCheck};
+  const QLayout* row = BottomTools->layout();
+  for (int i = 0; i < row->count(); ++i)
+    if (QWidget* w = row->itemAt(i)->widget()) chain.push_back(w);
+  for (QWidget* w : {static_cast<QWidget*>(wwwBtn), static_cast<QWidget*>(ueberbtn),
+                     static_cast<QWidget*>(endebtn), static_cast<QWidget*>(PageControl2->tabBar())})
+    chain.push_back(w);
+  for (size_t i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+  JamShellList1->setFocus(Qt::OtherFocusReason);
+  // A page shown with the focus left behind on a hidden one starts at its first control.
+  connect(PageControl2, &QTabWidget::currentChanged, this, [this](int page) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus->isVisible() && focus->window() == this) return;
+    QWidget* first[] = {JamShellList1, ScrollBox1, SaveAsBtn};
+    if (page >= 0 && page < 3) first[page]->setFocus(Qt::OtherFocusReason);
+  });
+}
+
+// The guide installed with the program (share/doc/morphane beside its bin folder), else the
+// one of the source tree the program was built in.
+QString TMainForm::GuideFile() const {
+  const QDir program(QString::fromStdString(FProgramDir));
+  const QString installed = QDir::cleanPath(program.absoluteFilePath("../share/doc/morphane/anleitung.md"));
+  if (QFileInfo::exists(installed)) return QFileInfo(installed).canonicalFilePath();
+  QDir up = program;
+  for (int level = 0; level < 5; ++level) {
+    const QString candidate = up.absoluteFilePath("docs/anleitung.md");
+    if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+    if (!up.cdUp()) break;
+  }
+  return {};
+}
+
+void TMainForm::OpenGuide() {
+  const QString guide = GuideFile();
+  // The desktop's viewer for the file, as the web button opens the browser.
+  if (guide.isEmpty() ||
+      platform::ShellExecute(this, "open", guide.toStdString(), "", "", platform::SW_SHOW) <= 32)
+    platform::MessageBox(this, "Die Anleitung wurde nicht gefunden oder konnte nicht geöffnet werden.",
+                         "Anleitung", platform::MB_OK | platform::MB_ICONINFORMATION);
+}
+
+// Enter in a number field uses its value, Escape brings back the value it had when it got the
+// focus; either way the editing view takes the keys again.
+bool TMainForm::spinKey(QObject* watched, QKeyEvent* k) {
+  if (k->key() != Qt::Key_Return && k->key() != Qt::Key_Enter && k->key() != Qt::Key_Escape) return false;
+  auto* spin = qobject_cast<TSpinEdit*>(watched);
+  if (!spin && watched->isWidgetType()) spin = qobject_cast<TSpinEdit*>(static_cast<QWidget*>(watched)->parentWidget());
+  if (!spin || spin->window() != this) return false;
+  const QVariant before = spin->property("TextOnFocus");
+  if (k->key() == Qt::Key_Escape && before.isValid()) spin->SetText(before.toString());
+  else if (k->key() != Qt::Key_Escape) spin->FinishEditing();
+  spin->setProperty("TextOnFocus", spin->Text());
+  if (PageControl2->currentIndex() == 1) ScrollBox1->setFocus(Qt::OtherFocusReason);
+  else spin->clearFocus();
+  return true;
 }
 
 void TMainForm::stepRadius(int steps) {
@@ -185,6 +265,13 @@ bool TMainForm::keyEvent(QObject* watched, QEvent* e) {
     // it again when it is passed on.
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : this;
     if (watched != target || target->window() != this) return false;
+    if (press && spinKey(watched, k)) return true;
+    if (press && (watched == ueberbtn || watched == endebtn) && !k->isAutoRepeat() &&
+        (k->key() == Qt::Key_Space || k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter)) {
+      auto* b = static_cast<TImageBtn*>(watched);
+      if (b->OnClick) b->OnClick(b);
+      return true;
+    }
     // On keyboards where the backslash needs AltGr that modifier comes with it.
     const bool plain = !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
     if (press && k->key() == Qt::Key_Backslash && plain) {
@@ -202,12 +289,20 @@ bool TMainForm::keyEvent(QObject* watched, QEvent* e) {
     }
     return false;
   }
+  case QEvent::FocusIn:
+    if (watched->isWidgetType()) {
+      auto* w = static_cast<QWidget*>(watched);
+      auto* spin = qobject_cast<TSpinEdit*>(w) ? static_cast<TSpinEdit*>(w) : qobject_cast<TSpinEdit*>(w->parentWidget());
+      if (spin) spin->setProperty("TextOnFocus", spin->Text());
+    }
+    return false;
   case QEvent::WindowDeactivate:
     if (watched == this) SetShowingSource(false);
     return false;
   case QEvent::StatusTip:
     if (watched == this) {
-      StatusBar1->Panels[0].Text = static_cast<QStatusTipEvent*>(e)->tip();
+      // Panel 0 stays empty; the tip shows in the progress panel while no work runs there.
+      StatusBar1->Panels[1].Text = static_cast<QStatusTipEvent*>(e)->tip();
       StatusBar1->update();
       return true;
     }

@@ -489,8 +489,10 @@ void TMainForm::DibPrevPaintPaint(QObject*) {
   const loading::TPreviewSize size = loading::PreviewSize(DibPrevPaint->width(), DibPrevPaint->height(), w, h);
   if (size.Width <= 0 || size.Height <= 0) return;
   platform::qt::TQtDeviceContext dc(*DibPrevPaint->Canvas(), DibPrevPaint->PaintRect());
-  StretchDrawDib(&dc, 0, 0, size.Width, size.Height, FSourceDib, 0, 0, w, h, true, platform::SRCCOPY, true,
-                 nullptr);
+  platform::qt::InDeviceUnits(dc, [&] {
+    StretchDrawDib(&dc, 0, 0, dc.InUnits(size.Width), dc.InUnits(size.Height), FSourceDib, 0, 0, w, h, true,
+                   platform::SRCCOPY, true, nullptr);
+  });
 }
 
 // ---------------------------------------------------------------------------------------------

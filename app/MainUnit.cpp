@@ -9,6 +9,7 @@
 #include "Random.h"
 #include "StretchDraw.h"
 #include "WindowPlacement.h"
+#include "qt_device_context.h"
 #include "resources.h"
 
 #include <QApplication>
@@ -86,8 +87,12 @@ TBitBtnXP* glyphButton(QWidget* parent, const QString& caption, int left, const 
 // Every picture on screen goes through StretchDrawDib with these options.
 void drawDib(platform::HDC dc, const TDib& dib, int32_t destWidth, int32_t destHeight) {
   if (!dc || !dib.Info || !dib.Bits) return;
-  StretchDrawDib(dc, 0, 0, destWidth, destHeight, dib, 0, 0, DibWidth(dib), DibHeight(dib), true,
-                 platform::SRCCOPY, true, nullptr);
+  // On a high-density screen the scaled picture is computed for the device's pixels.
+  auto& qdc = *static_cast<platform::qt::TQtDeviceContext*>(dc);
+  platform::qt::InDeviceUnits(qdc, [&] {
+    StretchDrawDib(dc, 0, 0, qdc.InUnits(destWidth), qdc.InUnits(destHeight), dib, 0, 0, DibWidth(dib),
+                   DibHeight(dib), true, platform::SRCCOPY, true, nullptr);
+  });
 }
 
 } // namespace
@@ -116,7 +121,8 @@ void TMainForm::buildWindow() {
   setPalette(pal);
   resize(kOuterWidth, kOuterHeight);
   // Outer size with the frame and the centre of the screen, once the window manager has framed it.
-  new TWindowPlacement(this, QSize(kOuterWidth, kOuterHeight));
+  // Later runs find the window where the user left it.
+  placement_ = new TWindowPlacement(this, QSize(kOuterWidth, kOuterHeight), QStringLiteral("window/main"));
 
   MainMenu1 = new QMenuBar(this); // no items: not shown
   MainMenu1->hide();
@@ -168,6 +174,7 @@ void TMainForm::buildWindow() {
   buildKeys();
   buildProtection();
   BuildFaceTools();
+  buildZoomKeys();
   // Wheel notches over any part of the window reach FormMouseWheelDown/Up first.
   qApp->installEventFilter(this);
 }
@@ -224,7 +231,7 @@ QToolButton* TMainForm::AddBottomTool(const QString& glyph, const QString& capti
   b->setFixedSize(kBottomToolSize, kBottomToolSize);
   b->setToolButtonStyle(Qt::ToolButtonIconOnly);
   b->setAccessibleName(caption);
-  SetHint(b, keys.isEmpty() ? caption : caption + " (" + keys + ")");
+  SetHint(b, keys.isEmpty() ? caption : caption + " (" + keys + ")", true);
   auto* row = static_cast<QHBoxLayout*>(BottomTools->layout());
   row->insertWidget(row->count() - 1, b);
   return b;
@@ -411,7 +418,10 @@ void TMainForm::closeEvent(QCloseEvent* e) {
   }
   bool canClose = true;
   FormCloseQuery(this, canClose);
-  if (canClose) e->accept();
+  if (canClose) {
+    placement_->Remember();
+    e->accept();
+  }
   else e->ignore();
 }
 
@@ -450,7 +460,7 @@ void TMainForm::wheel(QWheelEvent* e) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
-  if (keyEvent(watched, e)) return true;
+  if (keyEvent(watched, e) || viewEvent(watched, e)) return true;
   if (e->type() != QEvent::Wheel || !watched->isWidgetType()) return false;
   auto* w = static_cast<QWidget*>(watched);
   if (w->window() != this) return false;
@@ -514,7 +524,6 @@ void TMainForm::viewPointerEntered(QPoint at) {
   if (FStrokeActive) return;
   PaintBox1MouseMove(PaintBox1, Qt::NoModifier, at.x(), at.y());
 }
-void TMainForm::ZoomEdChange(QObject*) { ZoomEdChanged(); }
 void TMainForm::PageControl2Change(QObject*) { PageChanged(); }
 
 void TMainForm::GlaettenCheckClick(QObject*) {
@@ -608,6 +617,11 @@ void TMainForm::StatusBar1DrawPanel(TStatusBar*, int, QPainter& Canvas, const QR
   Canvas.fillRect(QRect(r.Left, r.Top, shown - r.Left, r.Bottom - r.Top), QColor(0, 0, 128));
   Canvas.fillRect(QRect(shown, r.Top, r.Right - shown, r.Bottom - r.Top), ButtonFace());
   FProgressRect = r;
+  const QString& tip = StatusBar1->Panels[1].Text;
+  if (!tip.isEmpty() && shown == r.Left) {
+    Canvas.setPen(WindowText());
+    Canvas.drawText(toQRect(r).adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, tip);
+  }
 }
 
 void TMainForm::SBarPaintMore() {
@@ -638,7 +652,8 @@ void TMainForm::WMUser(platform::WPARAM wParam, platform::LPARAM) { SetProStatus
 
 void TMainForm::ErgPaintBoxPaint(QObject*) {
   if (!ErgPaintBox->Painting() || !FResultDib.Info) return;
-  const int w = DibWidth(FResultDib), h = DibHeight(FResultDib);
+  const QSize shown = ResultViewSize(); // the picture's own size, or fitted into the view
+  const int w = shown.width(), h = shown.height();
   // A new size updates the scroll ranges and repaints.
   if (ErgPaintBox->width() != w) ErgPaintBox->resize(w, ErgPaintBox->height());
   if (ErgPaintBox->height() != h) ErgPaintBox->resize(ErgPaintBox->width(), h);

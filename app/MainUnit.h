@@ -13,13 +13,16 @@
 #include <QRegion>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 class TBitBtnXP;
+class TWindowPlacement;
 class TImageBtn;
 class QCheckBox;
 class QFileDialog;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -112,8 +115,8 @@ public:
   comp::TSpinEdit* StarkED = nullptr;
   comp::TSpinEdit* RadiusED = nullptr;
   comp::TSpinEdit* ZoomEd = nullptr;
-  comp::TSpeedItem* RueckgaengigBtn = nullptr; // undo and redo, in one row below the settings
-  comp::TSpeedItem* WiederholenBtn = nullptr;
+  QToolButton* RueckgaengigBtn = nullptr; // undo and redo, first in the bottom bar's row
+  QToolButton* WiederholenBtn = nullptr;
   QCheckBox* GlaettenCheck = nullptr; // smooth rendering, in the bottom bar
   // The bottom bar's free middle, between "Glätten" and "Info": one compact row of small icon
   // buttons for what came after the designed window (each with a tool tip naming its key).
@@ -190,7 +193,7 @@ public:
   void BitBtn2Click(QObject* Sender);
   // The deformation as an animated GIF (app/MainAnimation.cpp).
   void AnimBtnClick(QObject* Sender);
-  // "Gesicht formen" (app/MainFaces.cpp): the button, the key F and the view's context menu.
+  // "Gesicht formen" (app/MainFaces.cpp): the button, the key G and the view's context menu.
   QToolButton* FaceBtn = nullptr;
   void BuildFaceTools();
   void FaceBtnClick(QObject* Sender);
@@ -248,6 +251,19 @@ public:
   // While the before/after key is held the editing view shows FSourceDib instead of FResultDib.
   bool FShowingSource = false;
   void SetShowingSource(bool On);
+  // The user's guide in the desktop's viewer (F1); its file, empty when none is found.
+  void OpenGuide();
+  QString GuideFile() const;
+
+  // --- zoom and pan (app/MainZoom.cpp) --------------------------------------------------------
+  bool FResultFit = false; // the result page shows the whole picture fitted into its view
+  double ViewScale() const; // FZoomNum / FZoomDen
+  // Steps the zoom field along its ladder; the picture point at Anchor (ScrollBox1's viewport)
+  // stays in place.
+  void ZoomBy(int Steps, QPoint Anchor);
+  void ZoomToFit();
+  QSize ResultViewSize() const;
+  void SetResultFit(bool Fit);
 
   // --- protection brushes, pen pressure, brush range (app/MainProtection.cpp) ----------------
   QToolButton* SchuetzenBtn = nullptr;    // in the bottom row: paint protection
@@ -293,10 +309,17 @@ private:
   void buildHistoryRow();
   void buildKeys();
   bool keyEvent(QObject* watched, QEvent* e);
+  bool spinKey(QObject* watched, QKeyEvent* k);
+  void orderTabs();
   void stepRadius(int steps);
   std::vector<QObject*> editingKeys_; // shortcuts that work only on the editing page
   quint32 sourceKeyCode_ = 0;         // scan code of the held before/after key
   void wheel(QWheelEvent* e);
+  void buildZoomKeys();
+  bool zoomWheel(QWheelEvent* e);
+  bool viewEvent(QObject* watched, QEvent* e);
+  std::optional<QPoint> zoomAnchor_; // while the zoom steps: the point that stays
+  int zoomRest_ = 0, panRest_ = 0;   // wheel movement short of a whole notch
   void drawOutlineOverlay(QPainter& p);
   void buildProtection();
   void drawProtectionOverlay(QPainter& p);
@@ -316,6 +339,7 @@ private:
   void viewPointerEntered(QPoint at);
   QRegion* viewUpdate_ = nullptr; // while a move or tick runs: what it repaints
   int wheelRest_ = 0;       // wheel movement short of a whole notch
+  TWindowPlacement* placement_ = nullptr;
 };
 
 // The main window while it exists.

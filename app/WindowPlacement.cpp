@@ -3,8 +3,11 @@
 
 #include <QEvent>
 #include <QScreen>
+#include <QSettings>
 #include <QWidget>
 #include <QWindow>
+
+#include <utility>
 
 namespace {
 constexpr int kCheckInterval = 50;  // ms
@@ -13,8 +16,8 @@ constexpr int kUnframedChecks = 60; // without a frame after 3 s there is no win
 constexpr int kMaxChecks = 400;     // a busy machine's window manager may take its time: 20 s
 } // namespace
 
-TWindowPlacement::TWindowPlacement(QWidget* window, QSize outerSize)
-    : QObject(window), window_(window), outer_(outerSize) {
+TWindowPlacement::TWindowPlacement(QWidget* window, QSize outerSize, QString settingsKey)
+    : QObject(window), window_(window), outer_(outerSize), key_(std::move(settingsKey)) {
   window->installEventFilter(this);
   lateFrame_.setInterval(kCheckInterval);
   connect(&lateFrame_, &QTimer::timeout, this, [this] {
@@ -37,6 +40,12 @@ bool TWindowPlacement::eventFilter(QObject* watched, QEvent* event) {
   if (watched != window_) return false;
   switch (event->type()) {
   case QEvent::Show:
+    // The window manager maps a window again after minimising: the user's geometry stays.
+    if (event->spontaneous()) break;
+    if (!key_.isEmpty() && !restored_) {
+      const QByteArray saved = QSettings(QStringLiteral("morphane"), QStringLiteral("morphane")).value(key_).toByteArray();
+      restored_ = !saved.isEmpty() && window_->restoreGeometry(saved);
+    }
     checks_ = settled_ = 0;
     frameSeen_ = QMargins();
     sized_ = false;
@@ -52,10 +61,20 @@ bool TWindowPlacement::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
+void TWindowPlacement::Remember() {
+  if (key_.isEmpty()) return;
+  QSettings(QStringLiteral("morphane"), QStringLiteral("morphane")).setValue(key_, window_->saveGeometry());
+}
+
 // Until the window manager has settled, its frame and the window's place are checked again and
 // again; the window is put where it belongs whenever they differ. True when it is there.
 bool TWindowPlacement::place() {
   const QMargins frame = window_->windowHandle() ? window_->windowHandle()->frameMargins() : QMargins();
+  if (restored_) {
+    // The designed size stays the smallest one.
+    if (outer_.isValid()) window_->setMinimumSize(outer_.shrunkBy(frame).expandedTo(QSize(1, 1)));
+    return true;
+  }
   // The size is made for each new frame; a size the user chose under the same frame stays.
   if (outer_.isValid() && (!sized_ || frame != frameSeen_)) {
     const QSize client = outer_.shrunkBy(frame).expandedTo(QSize(1, 1));

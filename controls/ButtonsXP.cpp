@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
@@ -536,6 +537,15 @@ void TBitBtnXP::Click() {
 }
 
 void TBitBtnXP::mouseDoubleClickEvent(QMouseEvent* Event) { mousePressEvent(Event); }
+
+void TBitBtnXP::keyPressEvent(QKeyEvent* Event) {
+  if ((Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) && (Event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    if (!Event->isAutoRepeat()) click();
+    Event->accept();
+    return;
+  }
+  QPushButton::keyPressEvent(Event);
+}
 
 void TBitBtnXP::changeEvent(QEvent* Event) {
   QPushButton::changeEvent(Event);

@@ -222,6 +222,8 @@ protected:
   virtual void Click();
   void paintEvent(QPaintEvent* Event) override;
   void mouseDoubleClickEvent(QMouseEvent* Event) override;
+  // Enter presses the focused button, in a dialog or any other window.
+  void keyPressEvent(QKeyEvent* Event) override;
   void changeEvent(QEvent* Event) override;
   void showEvent(QShowEvent* Event) override;
 

@@ -135,8 +135,12 @@ void PaintPrintPreview(QPainter& Painter, const QRect& Box, QSizeF PageSize, QRe
   const QRect target = PrintPlacement(printable, QSize(DibWidth(Dib), DibHeight(Dib)), Options);
   if (target.isEmpty()) return;
   platform::qt::TQtDeviceContext dc(Painter, Box);
-  StretchDrawDib(&dc, target.x(), target.y(), target.width(), target.height(), Dib, 0, 0,
-                 DibWidth(Dib), DibHeight(Dib), true, platform::SRCCOPY, true, nullptr);
+  // On a high-density screen the small picture is computed for the device's pixels.
+  platform::qt::InDeviceUnits(dc, [&] {
+    const int32_t x = dc.InUnits(target.x()), y = dc.InUnits(target.y());
+    StretchDrawDib(&dc, x, y, dc.InUnits(target.x() + target.width()) - x, dc.InUnits(target.y() + target.height()) - y,
+                   Dib, 0, 0, DibWidth(Dib), DibHeight(Dib), true, platform::SRCCOPY, true, nullptr);
+  });
   Painter.setPen(QColor(40, 40, 40));
   Painter.setBrush(Qt::NoBrush);
   Painter.drawRect(target.adjusted(0, 0, -1, -1));

@@ -202,6 +202,14 @@ TJamShellList::TJamShellList(QWidget* parent) : QTreeView(parent), FModel(new TS
   header()->setStretchLastSection(false);
   header()->setSectionResizeMode(0, QHeaderView::Interactive);
   setColumnWidth(0, 160);
+  // The size column is as wide as its heading and its widest entry need.
+  header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+}
+
+void TJamShellList::resizeEvent(QResizeEvent* event) {
+  QTreeView::resizeEvent(event);
+  const int size = std::max(header()->sectionSize(1), header()->sectionSizeHint(1));
+  setColumnWidth(0, std::max(header()->minimumSectionSize(), viewport()->width() - size));
 }
 
 void TJamShellList::SetFolder(const QString& path) {

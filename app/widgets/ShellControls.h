@@ -121,6 +121,8 @@ signals:
 protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // Name and size fill the visible width; type and date follow to the right.
+  void resizeEvent(QResizeEvent* event) override;
 
 private:
   TShellModel* FModel;

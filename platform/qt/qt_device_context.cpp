@@ -104,6 +104,15 @@ QRectF devicePixels(const QPaintDevice& device) {
   return QRectF(0, 0, device.width() * ratio, device.height() * ratio);
 }
 
+qreal TQtDeviceContext::DeviceRatio() const {
+  const QPaintDevice* device = painter_.device();
+  if (printer_ || device == nullptr) return 1;
+  const qreal ratio = device->devicePixelRatioF();
+  const QTransform t = painter_.deviceTransform();
+  const bool scaleOnly = t.type() <= QTransform::TxScale && t.m11() == ratio && t.m22() == ratio;
+  return ratio > 1 && scaleOnly ? ratio : 1;
+}
+
 RECT TQtDeviceContext::ClipRect() const {
   QPaintDevice* device = painter_.device();
   if (device == nullptr) return {0, 0, 0, 0};
@@ -119,6 +128,9 @@ RECT TQtDeviceContext::ClipRect() const {
   RECT r = fromQRect(deviceRect);
   if (paintRect_.isValid()) r = intersect(r, fromQRect(paintRect_));
   if (painter_.hasClipping()) r = intersect(r, fromQRect(painter_.clipBoundingRect().toAlignedRect()));
+  if (units_ != 1)
+    r = {int32_t(std::floor(r.left * units_)), int32_t(std::floor(r.top * units_)),
+         int32_t(std::ceil(r.right * units_)), int32_t(std::ceil(r.bottom * units_))};
   return r;
 }
 
@@ -135,7 +147,8 @@ bool TQtDeviceContext::DrawThrough(const RECT& dest, DWORD rop, Raster raster) {
   // device pixels to a logical one), so the picture shows sharp and the painter copies them
   // one to one. Every edge goes through the same mapping, so neighbouring blocks (the rows of
   // the row paths) meet without a gap.
-  const TDeviceGrid grid(painter_.deviceTransform(), !printer_);
+  // In finer units the calls already name device pixels.
+  const TDeviceGrid grid(units_ != 1 ? QTransform() : painter_.deviceTransform(), !printer_);
   const RECT pixels = grid.Map(vis);
   QImage image(pixels.right - pixels.left, pixels.bottom - pixels.top, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return false;
@@ -150,7 +163,10 @@ bool TQtDeviceContext::DrawThrough(const RECT& dest, DWORD rop, Raster raster) {
   painter_.save();
   painter_.setCompositionMode(modeForRop(rop));
   painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  if (grid.Unscaled()) {
+  if (units_ != 1) {
+    painter_.setWorldTransform(QTransform::fromScale(1 / units_, 1 / units_), true);
+    painter_.drawImage(QPoint(vis.left, vis.top), image);
+  } else if (grid.Unscaled()) {
     painter_.drawImage(QPoint(vis.left, vis.top), image);
   } else {
     // Drawn in device pixels: the block lands exactly on the pixels it was prepared for.

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QRect>
 
+#include <cmath>
+
 namespace platform::qt {
 
 class TQtDeviceContext final : public TDeviceContext {
@@ -19,6 +21,16 @@ public:
                             Kind kind = Kind::Automatic);
 
   QPainter& Painter() { return painter_; }
+
+  // Device pixels to a unit of the painter where a picture may be drawn finer than the painter's
+  // own unit: a widget's device pixel ratio above 1 on a screen that scales only, else 1.
+  qreal DeviceRatio() const;
+  // Coordinates of the drawing calls in units of 1 / Units of the painter's (Units = DeviceRatio()
+  // lets a picture be computed for the device's pixels). 1 draws as the painter measures.
+  void SetUnits(qreal Units) { units_ = Units > 0 ? Units : 1; }
+  qreal Units() const { return units_; }
+  // A length or coordinate of the painter in the current units.
+  int32_t InUnits(int32_t v) const { return units_ == 1 ? v : int32_t(std::lround(v * units_)); }
 
   int GetDeviceCaps(int index) override;
   int GetClipBox(RECT* rect) override;
@@ -37,6 +49,14 @@ private:
   QPainter& painter_;
   QRect paintRect_;
   bool printer_;
+  qreal units_ = 1;
 };
+
+// Runs draw() with the context in device units (see DeviceRatio), then back in the painter's.
+template <typename Draw> void InDeviceUnits(TQtDeviceContext& dc, Draw draw) {
+  dc.SetUnits(dc.DeviceRatio());
+  draw();
+  dc.SetUnits(1);
+}
 
 } // namespace platform::qt

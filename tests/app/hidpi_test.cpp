@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QScreen>
 
+#include <random>
+
 namespace {
 
 const QRgb kQuadrant[4] = {qRgb(200, 0, 0), qRgb(0, 160, 0), qRgb(0, 0, 220), qRgb(230, 200, 0)};
@@ -94,4 +96,26 @@ TEST_F(HighDpiTest, BrushOutlineIsCentredOnThePointer) {
   EXPECT_NEAR(right - left, 2 * radius, 2 * ratio) << "the outline's width in device pixels";
   EXPECT_NEAR((left + right + 1) / 2.0, cx, ratio) << "left " << left << ", right " << right;
   EXPECT_NEAR((top + bottom + 1) / 2.0, cy, ratio) << "top " << top << ", bottom " << bottom;
+}
+
+// At scale 2 a detailed photo shows at device resolution, not as 2 x 2 copies of each pixel.
+TEST_F(HighDpiTest, DetailedPictureIsDrawnAtDeviceResolution) {
+  make();
+  if (form->devicePixelRatioF() != 2) GTEST_SKIP() << "only at scale 2";
+  replacePicture(4000, 3000);
+  std::mt19937 noise(7);
+  for (uint32_t i = 0; i < form->FSourceDib.Info->bmiHeader.biSizeImage; ++i) form->FSourceDib.Bits[i] = uint8_t(noise());
+  form->renderdi();
+  const auto uniformShare = [&](QWidget* view, int w, int h) { // of the aligned 2 x 2 blocks
+    const QImage s = view->grab(QRect(0, 0, w, h)).toImage().convertToFormat(QImage::Format_RGB32);
+    int uniform = 0;
+    for (int y = 0; y < 2 * h; y += 2)
+      for (int x = 0; x < 2 * w; x += 2)
+        uniform += s.pixel(x, y) == s.pixel(x + 1, y) && s.pixel(x, y) == s.pixel(x, y + 1) && s.pixel(x, y) == s.pixel(x + 1, y + 1);
+    return double(uniform) / (w * h);
+  };
+  EXPECT_LE(uniformShare(form->DibPrevPaint, 100, 60), 0.2) << "preview";
+  showPage(1);
+  form->ZoomToFit();
+  EXPECT_LE(uniformShare(form->PaintBox1, form->PaintBox1->width(), form->PaintBox1->height()), 0.2);
 }

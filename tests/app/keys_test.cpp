@@ -93,7 +93,8 @@ TEST_F(KeysTest, ToolRadiusAndWindowKeys) {
   // The tool tips keep their texts; the status bar names the key while the pointer is over a tool.
   QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
   QApplication::sendEvent(form->SchmierenBtn, &enter);
-  EXPECT_EQ(form->StatusBar1->Panels[0].Text, "Schmieren: Taste 3");
+  EXPECT_EQ(form->StatusBar1->Panels[1].Text, "Schmieren: Taste 3");
+  EXPECT_TRUE(form->StatusBar1->Panels[0].Text.isEmpty());
   EXPECT_EQ(form->SchmierenBtn->toolTip(), "SchmierenBtn");
   key(Qt::Key_3);
   EXPECT_TRUE(form->SchmierenBtn->Down());
@@ -136,6 +137,17 @@ TEST_F(KeysTest, ToolRadiusAndWindowKeys) {
   form->PageControl2->tabBar()->setFocus();
   key(Qt::Key_1);
   EXPECT_TRUE(form->SchrumpfenBtn->Down());
+}
+
+TEST_F(KeysTest, AFocusedPictureViewKeepsItsPictureUnframed) {
+  patternedPicture(320, 200);
+  for (comp::TScrollBox* box : {form->ScrollBox1, form->ErgScrollBox}) {
+    showPage(box == form->ScrollBox1 ? 1 : 2);
+    const QRect area(box->viewport()->mapTo(form.get(), QPoint()), box->viewport()->size());
+    const QImage unfocused = (form->PageControl2->tabBar()->setFocus(), form->grab(area).toImage());
+    box->setFocus(Qt::MouseFocusReason);
+    EXPECT_EQ(form->grab(area).toImage(), unfocused);
+  }
 }
 
 TEST_F(KeysTest, EveryTabStopOfEveryPageShowsItsFocus) {

@@ -221,7 +221,9 @@ TEST_F(WindowTest, WebButtonOpensTheMakersPage) {
 TEST_F(WindowTest, WheelScrollsTheEditingViewTwentyPixelsANotch) {
   TMainForm& f = make();
   showPage(1);
-  f.ZoomEd->SetText("10"); // a 3200 x 2000 view
+  f.ZoomEd->SetText("10"); // a 3200 x 2000 view, seen from its top-left corner
+  f.ScrollBox1->SetHorzPosition(0);
+  f.ScrollBox1->SetVertPosition(0);
   QApplication::processEvents();
   ASSERT_GT(f.ScrollBox1->verticalScrollBar()->maximum(), 100);
   wheelOver(f.PaintBox1, -120);

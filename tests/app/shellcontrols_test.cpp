@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -110,6 +111,11 @@ TEST_F(ShellFolder, ListFiltersFilesButAlwaysShowsFolders) {
   list.SetFilter(QStringLiteral("*.*"));
   EXPECT_TRUE(WaitShown(list, {"B.BMP", "a.bmp", "bilder.txt", "c.txt", "leer", "ohne"}));
   EXPECT_EQ(list.Filter(), QStringLiteral("*.*"));
+  list.resize(185, 200); // narrow: the size column shows whole all the same
+  list.show();
+  QApplication::processEvents();
+  EXPECT_GE(list.header()->sectionSize(1), list.header()->sectionSizeHint(1));
+  EXPECT_LE(list.header()->sectionViewportPosition(1) + list.header()->sectionSize(1), list.viewport()->width());
 
   // A path that is no folder changes nothing.
   list.SetFolder(root + QStringLiteral("/a.bmp"));

@@ -9,6 +9,7 @@
 #include "ImageBtnUnit.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -33,6 +34,7 @@ class WindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(dir.isValid());
+    QSettings(QStringLiteral("morphane"), QStringLiteral("morphane")).remove(QStringLiteral("window")); // first start
     oldBox = platform::SetMessageBoxHandler([this](const platform::TMessageBoxRequest& r) {
       boxes.push_back(r);
       return answer;

@@ -102,6 +102,16 @@ TEST(BitBtnXPKind, CancelKindAnswersEscapeWithItsResult) {
   EXPECT_EQ(dialog.result(), mrCancel);
 }
 
+TEST(BitBtnXPKind, EnterPressesTheFocusedButtonOutsideADialogToo) {
+  TBitBtnXP print;
+  int clicks = 0;
+  QObject::connect(&print, &QPushButton::clicked, [&] { ++clicks; });
+  print.setFocus();
+  QTest::keyClick(&print, Qt::Key_Return);
+  QTest::keyClick(&print, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(clicks, 2);
+}
+
 TEST(BitBtnXPProperties, MarginRefusesValuesBelowMinusOne) {
   TBitBtnXP button;
   EXPECT_EQ(button.Margin(), -1);
