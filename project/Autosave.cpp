@@ -127,9 +127,10 @@ uint64_t TAutosaver::Written() const {
 }
 
 void TAutosaver::Run() {
-  // Behind the user's work: at the lowest priority the brush steps keep the processor (the
-  // thread gets about 1.5 % of a core against a busy one, and all of an idle one).
-  setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 19);
+  // Behind the user's work: at this priority the thread gets about a tenth of a core against a
+  // busy brush step, and all of an idle one. (At the lowest, a machine busy with other work,
+  // such as a build, can hold it back for many seconds.)
+  setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 10);
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     wake_.wait(lock, [this] { return stop_ || pending_; });
