@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,11 +18,11 @@
 namespace velbrik {
 namespace {
 
-enum class Format { Bmp, Png, Jpeg, Tiff, Unknown };
+enum class Format { Bmp, Png, Jpeg, Tiff, Webp, Unknown };
 
 constexpr int kJpegQuality = 92;
 const char* const kTypes =
-    "Gespeichert werden kann als BMP (.bmp), PNG (.png), JPEG (.jpg, .jpeg) oder TIFF (.tif, .tiff).";
+    "Gespeichert werden kann als BMP (.bmp), PNG (.png), JPEG (.jpg, .jpeg), TIFF (.tif, .tiff) oder WebP (.webp).";
 
 std::string quoted(const std::string& name) { return "\xE2\x80\x9E" + name + "\xE2\x80\x9C"; }
 
@@ -40,6 +41,7 @@ Format formatOf(const std::string& ext) {
   if (ext == "png") return Format::Png;
   if (ext == "jpg" || ext == "jpeg") return Format::Jpeg;
   if (ext == "tif" || ext == "tiff") return Format::Tiff;
+  if (ext == "webp") return Format::Webp;
   return Format::Unknown;
 }
 
@@ -83,19 +85,31 @@ mode_t fileMode(const std::string& path) {
 
 namespace {
 
-bool encode(Format format, const TDib& dib, std::FILE* file, std::string& error) {
+// What a save is asked for besides the picture and the name.
+struct TSaveRequest {
+  bool lossless;
+  const platform::TJob& job;
+};
+
+bool encode(Format format, const TDib& dib, std::FILE* file, const TSaveRequest& request, std::string& error) {
   switch (format) {
   case Format::Bmp: return WriteBmp(dib, file, error);
   case Format::Png: return WritePng(dib, file, error);
   case Format::Jpeg: return WriteJpeg(dib, file, kJpegQuality, error);
   case Format::Tiff: return WriteTiff(dib, file, error);
+  case Format::Webp: {
+    TWebpSettings settings;
+    settings.Quality = kJpegQuality;
+    settings.Lossless = request.lossless;
+    return WriteWebp(dib, file, settings, request.job, error);
+  }
   case Format::Unknown: break;
   }
   return false;
 }
 
 // Writes the temporary file completely and durably; on failure `reason` says why.
-bool writeTemporary(int fd, Format format, const TDib& dib, std::string& reason) {
+bool writeTemporary(int fd, Format format, const TDib& dib, const TSaveRequest& request, std::string& reason) {
   std::FILE* file = ::fdopen(fd, "wb");
   if (file == nullptr) {
     reason = writeReason(errno);
@@ -104,7 +118,7 @@ bool writeTemporary(int fd, Format format, const TDib& dib, std::string& reason)
   }
   std::string error;
   errno = 0;
-  bool ok = encode(format, dib, file, error);
+  bool ok = encode(format, dib, file, request, error);
   int err = errno;
   if (ok && std::fflush(file) != 0) ok = false, err = errno;
   if (ok && syncFunction()(::fileno(file)) != 0) ok = false, err = errno;
@@ -132,9 +146,53 @@ void syncFolder(const std::string& folder) {
   ::close(fd);
 }
 
+bool TTemporaryFile::Create(const std::string& target, std::string& reason) {
+  Discard();
+  FTarget = target;
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    reason = writeReason(EISDIR);
+    return false;
+  }
+  const size_t slash = target.find_last_of('/');
+  FName = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + "." +
+          (slash == std::string::npos ? target : target.substr(slash + 1)) + ".XXXXXX";
+  FFd = ::mkstemp(FName.data());
+  if (FFd < 0) {
+    reason = writeReason(errno);
+    FName.clear();
+    return false;
+  }
+  (void)::fchmod(FFd, fileMode(target));
+  return true;
+}
+
+bool TTemporaryFile::Commit(std::string& reason) {
+  if (FFd < 0) {
+    reason = writeReason(EBADF);
+    return false;
+  }
+  if (syncFunction()(FFd) != 0 || ::close(std::exchange(FFd, -1)) != 0 ||
+      ::rename(FName.c_str(), FTarget.c_str()) != 0) {
+    reason = writeReason(errno);
+    Discard();
+    return false;
+  }
+  FName.clear();
+  const size_t slash = FTarget.find_last_of('/');
+  syncFolder(slash == std::string::npos ? "." : (slash == 0 ? "/" : FTarget.substr(0, slash)));
+  return true;
+}
+
+void TTemporaryFile::Discard() {
+  if (FFd >= 0) ::close(std::exchange(FFd, -1));
+  if (!FName.empty()) ::unlink(FName.c_str());
+  FName.clear();
+}
+
 namespace {
 
-bool save(const TDib& dib, const std::string& path, std::string& error) {
+bool save(const TDib& dib, const std::string& path, const TSaveRequest& request, std::string& error) {
   const std::string failed = "Die Datei " + quoted(path) + " konnte nicht gespeichert werden: ";
   if (dib.Info == nullptr || dib.Bits == nullptr) {
     error = "Es ist kein Bild zum Speichern vorhanden.";
@@ -177,7 +235,7 @@ bool save(const TDib& dib, const std::string& path, std::string& error) {
   }
   (void)::fchmod(fd, fileMode(path));
   std::string reason;
-  if (!writeTemporary(fd, format, dib, reason)) {
+  if (!writeTemporary(fd, format, dib, request, reason)) {
     ::unlink(temp.c_str());
     error = failed + reason;
     return false;
@@ -194,6 +252,11 @@ bool save(const TDib& dib, const std::string& path, std::string& error) {
 
 } // namespace
 
+bool SaveImage(const TDib& dib, const std::string& path, bool lossless, const platform::TJob& job,
+               std::string& error) {
+  return save(dib, path, TSaveRequest{lossless, job}, error);
+}
+
 SyncFunction SetSaveSyncFunction(SyncFunction f) {
   const SyncFunction previous = syncFunction();
   syncFunction() = f != nullptr ? f : ::fsync;
@@ -202,17 +265,29 @@ SyncFunction SetSaveSyncFunction(SyncFunction f) {
 
 } // namespace velbrik
 
-extern "C" int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize) {
+namespace {
+
+int32_t saveWithFlags(TDib dib, const char* path, int32_t flags, char* errorText, size_t errorTextSize) {
   std::string error;
   bool ok = false;
   if (path == nullptr || path[0] == '\0')
     error = "Es wurde kein Dateiname angegeben.";
   else
-    ok = velbrik::save(dib, path, error);
+    ok = velbrik::SaveImage(dib, path, (flags & SAVEDIB_LOSSLESS) != 0, platform::TJob{}, error);
   if (errorText != nullptr && errorTextSize > 0) {
     const std::string fitted = ok ? std::string() : velbrik::FitErrorText(error, errorTextSize - 1);
     std::memcpy(errorText, fitted.data(), fitted.size());
     errorText[fitted.size()] = '\0';
   }
   return ok ? 1 : 0;
+}
+
+} // namespace
+
+extern "C" int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize) {
+  return saveWithFlags(dib, path, 0, errorText, errorTextSize);
+}
+
+extern "C" int32_t SaveDibEx(TDib dib, const char* path, int32_t flags, char* errorText, size_t errorTextSize) {
+  return saveWithFlags(dib, path, flags, errorText, errorTextSize);
 }

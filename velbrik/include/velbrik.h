@@ -96,10 +96,13 @@ VELBRIK_API void DIBHalftoneDIBXY(TDib* dest, TDib source, int32_t width, int32_
 VELBRIK_API const char* GetDIBOpenFilter(void);
 
 /* Saves a 24-bit (or palette) image to a file, the format chosen by the name's extension:
- * .bmp, .png, .jpg/.jpeg (quality 92), .tif/.tiff. Writes to a temporary file beside the target
+ * .bmp, .png, .jpg/.jpeg (quality 92), .tif/.tiff, .webp (lossy, quality 92). Writes to a temporary file beside the target
  * and renames it over the target, so a failed save leaves an existing file whole.
  * Returns 1 on success; 0 on failure with a German message in errorText. */
 VELBRIK_API int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize);
+/* SaveDib with flags: SAVEDIB_LOSSLESS writes a .webp file lossless. */
+#define SAVEDIB_LOSSLESS 1
+VELBRIK_API int32_t SaveDibEx(TDib dib, const char* path, int32_t flags, char* errorText, size_t errorTextSize);
 
 /* The error text of a record after a failed OpenDib: starts at LogPal's first entry. */
 static inline const char* DibErrorText(const TDib* dib) {
