@@ -37,8 +37,12 @@ void TMainForm::BitBtn1Click(QObject*) {
   SaveDialog1.InitialDir = folders::DialogFolder(kSaveFolderKey, PictureFolder(FPicturePath));
   SaveDialog1.FileName = Wide(ProposedSaveName(FPicturePath));
   if (SaveDialog1.Title.isEmpty()) SaveDialog1.Title = "Bild speichern unter";
+  // All files (the extension decides the type), or lossless WebP.
+  SaveDialog1.Filter = QString(kSaveFilterAll) + ";;" + kSaveFilterLosslessWebp;
   if (!SaveDialog1.Execute(this)) return;
-  const std::string chosen = Narrow(SaveDialog1.FileName);
+  const bool lossless = SaveDialog1.SelectedFilter == kSaveFilterLosslessWebp;
+  std::string chosen = Narrow(SaveDialog1.FileName);
+  if (lossless && QFileInfo(SaveDialog1.FileName).suffix().isEmpty()) chosen += chosen.back() == '.' ? "webp" : ".webp";
   folders::RememberFolder(kSaveFolderKey, QFileInfo(SaveDialog1.FileName).absolutePath());
   std::string target, message;
   if (!SaveTargetName(chosen, target, message)) {
@@ -54,7 +58,7 @@ void TMainForm::BitBtn1Click(QObject*) {
         platform::IDYES)
       return;
   }
-  if (!SaveResultDib(FResultDib, target, message))
+  if (!SaveResultDib(FResultDib, target, lossless, message))
     platform::MessageBox(this, message, "Bild speichern", platform::MB_OK | platform::MB_ICONERROR);
 }
 

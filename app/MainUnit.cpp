@@ -164,6 +164,7 @@ void TMainForm::buildWindow() {
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(Timer1); });
 
   buildKeys();
+  buildClipboard();
   // Wheel notches over any part of the window reach FormMouseWheelDown/Up first.
   qApp->installEventFilter(this);
 }

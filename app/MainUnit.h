@@ -184,8 +184,12 @@ public:
   void ueberbtnClick(QObject* Sender);
   void BitBtn1Click(QObject* Sender);
   void BitBtn2Click(QObject* Sender);
-  // The deformation as an animated GIF (app/MainAnimation.cpp).
+  // The deformation as an animation: GIF, MP4 video or WebP (app/MainAnimation.cpp).
   void AnimBtnClick(QObject* Sender);
+  // --- clipboard (app/MainClipboard.cpp): Ctrl+C copies the result as shown, Ctrl+V opens a
+  // picture from the clipboard (image data or a copied picture file) as a new picture to edit.
+  void CopyResultToClipboard();
+  void PasteFromClipboard();
 
   // --- editing view ----------------------------------------------------------------------------
   // Button and modifiers are not looked at: any button starts and ends a stroke.
@@ -242,6 +246,7 @@ private:
   void buildPageErgebnis(QWidget* page);
   void buildHistoryRow();
   void buildKeys();
+  void buildClipboard(); // the two keys and the result view's context menu
   bool keyEvent(QObject* watched, QEvent* e);
   void stepRadius(int steps);
   std::vector<QObject*> editingKeys_; // shortcuts that work only on the editing page
