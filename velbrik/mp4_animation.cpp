@@ -11,6 +11,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <map>
 
 namespace velbrik {
@@ -111,6 +112,9 @@ bool TMp4Writer::Open(const std::string& path, int32_t width, int32_t height, st
   if (std::string(codec->name) == "libx264") {
     av_dict_set(&codecOptions, "crf", "20", 0);
     av_dict_set(&codecOptions, "preset", "medium", 0);
+    // The frames the rate control looks ahead are held in memory: about 100 MB of them at most.
+    const int64_t lookahead = std::clamp<int64_t>(100'000'000 / (int64_t(width) * height * 3 / 2), 4, 40);
+    av_dict_set(&codecOptions, "rc-lookahead", std::to_string(lookahead).c_str(), 0);
   } else {
     FCodec->bit_rate = int64_t(width) * height * 4; // about 4 bits a pixel a second
   }
