@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Saving the deformation as an animated GIF from the result page.
+// Saving the deformation as an animation (GIF, MP4 video or animated WebP) from the result page.
 #include "AnimationDialog.h"
 #include "Animation.h"
 #include "BackgroundJob.h"
@@ -20,7 +20,7 @@ void TMainForm::AnimBtnClick(QObject*) {
   dialog.Title = "Animation speichern unter";
   dialog.InitialDir = SaveDialog1.InitialDir.isEmpty() ? QString::fromLocal8Bit(FProgramDir.c_str())
                                                        : SaveDialog1.InitialDir;
-  dialog.Filter = "GIF-Animation (*.gif)";
+  dialog.Filter = "GIF-Animation (*.gif);;MP4-Video (*.mp4);;WebP-Animation (*.webp)";
   dialog.DefaultExt = "gif";
   // A write that failed brings the dialog back with the name chosen.
   for (;;) {
@@ -29,14 +29,17 @@ void TMainForm::AnimBtnClick(QObject*) {
     dialog.InitialDir = QFileInfo(chosen).absolutePath();
     const QString suffix = QFileInfo(chosen).suffix();
     if (suffix.isEmpty()) {
-      chosen += chosen.endsWith('.') ? "gif" : ".gif";
+      // The extension of the file type chosen in the dialog.
+      const qsizetype star = dialog.SelectedFilter.indexOf("*.");
+      const QString ext = star < 0 ? QString("gif") : dialog.SelectedFilter.mid(star + 2).chopped(1);
+      chosen += chosen.endsWith('.') ? ext : "." + ext;
       if (QFileInfo::exists(chosen) &&
           platform::MessageBox(this, "Die Datei \"" + chosen.toStdString() + "\" ist bereits vorhanden.\nSoll sie ersetzt werden?",
                                "Animation speichern", platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
         continue;
-    } else if (suffix.compare("gif", Qt::CaseInsensitive) != 0) {
-      platform::MessageBox(this, "Eine Animation wird als GIF-Datei (.gif) gespeichert, nicht als \"." +
-                                     suffix.toStdString() + "\".",
+    } else if (warp::AnimationKindOf(chosen.toStdString()) == warp::TAnimationKind::Unknown) {
+      platform::MessageBox(this, "Eine Animation wird als GIF-Datei (.gif), MP4-Video (.mp4) oder WebP-Animation (.webp) "
+                                 "gespeichert, nicht als \"." + suffix.toStdString() + "\".",
                            "Animation speichern", platform::MB_OK | platform::MB_ICONWARNING);
       continue;
     }

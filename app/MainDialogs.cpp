@@ -44,13 +44,16 @@ bool TMainForm::SaveResultAs() {
   SaveDialog1.InitialDir = folders::DialogFolder(kSaveFolderKey, PictureFolder(FPicturePath));
   SaveDialog1.FileName = Wide(ProposedSaveName(FPicturePath));
   if (SaveDialog1.Title.isEmpty()) SaveDialog1.Title = "Bild speichern unter";
-  // Every file as before, and the work as a project as one more type.
-  SaveDialog1.Filter = "Alle Dateien (*);;" + kProjectFilter;
+  // Every file as before (the extension decides the type), lossless WebP, and the work as a
+  // project.
+  SaveDialog1.Filter = QString(kSaveFilterAll) + ";;" + kSaveFilterLosslessWebp + ";;" + kProjectFilter;
   // A save that failed brings the dialog back with the name chosen, in its folder.
   for (;;) {
     if (!SaveDialog1.Execute(this)) return false;
     std::string chosen = Narrow(SaveDialog1.FileName);
     const QString folder = QFileInfo(SaveDialog1.FileName).absolutePath();
+    const bool lossless = SaveDialog1.SelectedFilter == kSaveFilterLosslessWebp;
+    if (lossless && QFileInfo(SaveDialog1.FileName).suffix().isEmpty()) chosen += chosen.back() == '.' ? "webp" : ".webp";
     if (SaveDialog1.SelectedFilter == kProjectFilter && QFileInfo(SaveDialog1.FileName).suffix().isEmpty())
       chosen += ".morphane";
     if (project::IsProjectName(chosen)) {
@@ -81,8 +84,8 @@ bool TMainForm::SaveResultAs() {
     // The window edits on while a copy is written.
     const uint64_t state = FHistory.StateId();
     auto picture = std::make_shared<TDibCopy>(FResultDib);
-    const std::string error = RunInBackground(*this, "Bild wird gespeichert", [picture, target](const platform::TJob& job) {
-      return SaveResultDibJob(picture->Dib, target, job);
+    const std::string error = RunInBackground(*this, "Bild wird gespeichert", [picture, target, lossless](const platform::TJob& job) {
+      return SaveResultDibJob(picture->Dib, target, lossless, job);
     });
     if (error.empty()) {
       folders::RememberFolder(kSaveFolderKey, folder);

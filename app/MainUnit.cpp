@@ -175,6 +175,7 @@ void TMainForm::buildWindow() {
   buildProtection();
   BuildFaceTools();
   buildZoomKeys();
+  buildClipboard();
   // Wheel notches over any part of the window reach FormMouseWheelDown/Up first.
   qApp->installEventFilter(this);
 }

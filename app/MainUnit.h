@@ -191,7 +191,7 @@ public:
   void ueberbtnClick(QObject* Sender);
   void BitBtn1Click(QObject* Sender);
   void BitBtn2Click(QObject* Sender);
-  // The deformation as an animated GIF (app/MainAnimation.cpp).
+  // The deformation as an animation: GIF, MP4 video or WebP (app/MainAnimation.cpp).
   void AnimBtnClick(QObject* Sender);
   // "Gesicht formen" (app/MainFaces.cpp): the button, the key G and the view's context menu.
   QToolButton* FaceBtn = nullptr;
@@ -231,6 +231,10 @@ public:
   bool KeepWorkBeforeDropping(const std::string& Caption);
   void FormCreateWork();
   uint64_t FSavedWork = 0; // FHistory.StateId() at the last save
+  // --- clipboard (app/MainClipboard.cpp): Ctrl+C copies the result as shown, Ctrl+V opens a
+  // picture from the clipboard (image data or a copied picture file) as a new picture to edit.
+  void CopyResultToClipboard();
+  void PasteFromClipboard();
 
   // --- editing view ----------------------------------------------------------------------------
   // Button and modifiers are not looked at: any button starts and ends a stroke.
@@ -308,6 +312,7 @@ private:
   void buildPageErgebnis(QWidget* page);
   void buildHistoryRow();
   void buildKeys();
+  void buildClipboard(); // the two keys and the result view's context menu
   bool keyEvent(QObject* watched, QEvent* e);
   bool spinKey(QObject* watched, QKeyEvent* k);
   void orderTabs();

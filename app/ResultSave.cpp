@@ -6,7 +6,7 @@
 
 namespace {
 
-const char* const kKnown[] = {"bmp", "png", "jpg", "jpeg", "tif", "tiff"};
+const char* const kKnown[] = {"bmp", "png", "jpg", "jpeg", "tif", "tiff", "webp"};
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
@@ -25,6 +25,9 @@ size_t ExtensionDot(const std::string& base) {
 }
 
 } // namespace
+
+const char* const kSaveFilterAll = "Alle Dateien (*)";
+const char* const kSaveFilterLosslessWebp = "WebP verlustfrei (*.webp)";
 
 std::string ProposedSaveName(const std::string& PicturePath) {
   const std::string base = BaseName(PicturePath);
@@ -62,26 +65,26 @@ bool SaveTargetName(const std::string& Chosen, std::string& Target, std::string&
   if (std::find(std::begin(kKnown), std::end(kKnown), ext) == std::end(kKnown)) {
     Message = "Der Dateityp \"." + base.substr(dot + 1) +
               "\" kann nicht gespeichert werden.\n"
-              "Möglich sind: BMP (.bmp), PNG (.png), JPEG (.jpg, .jpeg) und TIFF (.tif, .tiff).";
+              "Möglich sind: BMP (.bmp), PNG (.png), JPEG (.jpg, .jpeg), TIFF (.tif, .tiff) und WebP (.webp).";
     return false;
   }
   Target = Chosen;
   return true;
 }
 
-bool SaveResultDib(const TDib& Dib, const std::string& Target, std::string& Message) {
+bool SaveResultDib(const TDib& Dib, const std::string& Target, bool Lossless, std::string& Message) {
   if (Dib.Bits == nullptr || Dib.Info == nullptr) {
     Message = "Die Datei \xE2\x80\x9E" + Target + "\xE2\x80\x9C konnte nicht gespeichert werden: Es ist kein Bild vorhanden.";
     return false;
   }
   char error[1024] = {0};
-  if (SaveDib(Dib, Target.c_str(), error, sizeof error) == 1) return true;
+  if (SaveDibEx(Dib, Target.c_str(), Lossless ? SAVEDIB_LOSSLESS : 0, error, sizeof error) == 1) return true;
   // The library's text names the file and the reason.
   Message = error[0] != '\0' ? error : "Die Datei \xE2\x80\x9E" + Target + "\xE2\x80\x9C konnte nicht gespeichert werden.";
   return false;
 }
 
-std::string SaveResultDibJob(const TDib& Dib, const std::string& Target, const platform::TJob& Job) {
+std::string SaveResultDibJob(const TDib& Dib, const std::string& Target, bool Lossless, const platform::TJob& Job) {
   if (Dib.Bits == nullptr || Dib.Info == nullptr)
     return "Die Datei \xE2\x80\x9E" + Target + "\xE2\x80\x9C konnte nicht gespeichert werden: Es ist kein Bild vorhanden.";
   const TSaveProgress progress = [](void* context, int32_t percent) -> int32_t {
@@ -90,7 +93,7 @@ std::string SaveResultDibJob(const TDib& Dib, const std::string& Target, const p
     return job.Cancelled() ? 1 : 0;
   };
   char error[1024] = {0};
-  if (SaveDibJob(Dib, Target.c_str(), progress, const_cast<platform::TJob*>(&Job), error, sizeof error) == 1) return {};
+  if (SaveDibJob(Dib, Target.c_str(), Lossless ? SAVEDIB_LOSSLESS : 0, progress, const_cast<platform::TJob*>(&Job), error, sizeof error) == 1) return {};
   if (Job.Cancelled()) return platform::kCancelledText;
   return error[0] != '\0' ? error : "Die Datei \xE2\x80\x9E" + Target + "\xE2\x80\x9C konnte nicht gespeichert werden.";
 }

@@ -23,11 +23,16 @@ std::string ProposedSaveName(const std::string& PicturePath);
 std::string PdfFileName(const std::string& Chosen);
 
 // Writes the picture to Target through the imaging library (a temporary file beside it,
-// renamed over it only when complete). False with a German message naming the file once and the
-// reason when that fails.
-bool SaveResultDib(const TDib& Dib, const std::string& Target, std::string& Message);
+// renamed over it only when complete); Lossless makes a WebP file lossless (other types ignore
+// it). False with a German message naming the file once and the reason when that fails.
+bool SaveResultDib(const TDib& Dib, const std::string& Target, bool Lossless, std::string& Message);
 
 // The same as a job (for RunInBackground): the rows written go to the job's progress and a
 // cancelled job stops the writing, leaving the target as it was. Empty on success, else the
 // message; platform::kCancelledText when cancelled.
-std::string SaveResultDibJob(const TDib& Dib, const std::string& Target, const platform::TJob& Job);
+std::string SaveResultDibJob(const TDib& Dib, const std::string& Target, bool Lossless, const platform::TJob& Job);
+
+// The save dialog's file types: every file (the extension decides, lossy WebP at JPEG's
+// quality), or lossless WebP.
+extern const char* const kSaveFilterAll;
+extern const char* const kSaveFilterLosslessWebp;

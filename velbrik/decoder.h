@@ -106,6 +106,19 @@ private:
   int64_t total_;
   int last_ = -1;
 };
+struct TWebpSettings {
+  int Quality = 92;      // 0..100, as for JPEG; not used when lossless
+  bool Lossless = false; // every pixel exactly as it is
+};
+// Reports the encoder's progress to `job` and stops with kCancelledText when it is cancelled.
+bool WriteWebp(const TDib& dib, std::FILE* file, const TWebpSettings& settings, const platform::TJob& job,
+               std::string& error);
+
+// Saves `dib` to `path` as SaveDib does (the format by the extension, through a temporary file
+// renamed into place); `lossless` makes a .webp file lossless. The encoders that can report
+// progress and stop early (WebP) do so through `job`.
+bool SaveImage(const TDib& dib, const std::string& path, bool lossless, const platform::TJob& job,
+               std::string& error);
 
 // The flush of a saved file to the disk; tests replace it to make a full disk. Returns the
 // previous function; nullptr restores fsync.

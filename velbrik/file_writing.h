@@ -25,4 +25,26 @@ void removeSaveLeftovers(const std::string& folder);
 // Flushes the folder's entries to the disk; failures cannot be reported usefully and are ignored.
 void syncFolder(const std::string& folder);
 
+// A new file beside a target, renamed over the target only when it is complete; removed when
+// the object goes before that.
+class TTemporaryFile {
+public:
+  TTemporaryFile() = default;
+  TTemporaryFile(const TTemporaryFile&) = delete;
+  TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+  ~TTemporaryFile() { Discard(); }
+  // Creates the file (named as createSaveTemporary names it) with the target's permissions.
+  // False with the German reason.
+  bool Create(const std::string& target, std::string& reason);
+  const std::string& Name() const { return FName; }
+  int Descriptor() const { return FFd; }
+  // Flushes the file to the disk and renames it over the target. False with the reason.
+  bool Commit(std::string& reason);
+  void Discard();
+
+private:
+  std::string FTarget, FName;
+  int FFd = -1;
+};
+
 } // namespace velbrik

@@ -9,6 +9,7 @@
 #include "decoder.h"
 #include "jpeg_meta.h"
 #include "photo.h"
+#include "palette_util.h"
 #include "upright.h"
 
 #include "platform/rows.h"
@@ -332,20 +333,6 @@ struct JpegWriteJob {
   const platform::TJob* job;
 };
 
-void expandPaletteRow(const TDib& dib, const uint8_t* src, uint8_t* dst) {
-  const int bits = dib.Info->bmiHeader.biBitCount;
-  const int32_t width = dib.Info->bmiHeader.biWidth;
-  const unsigned mask = (1u << bits) - 1u;
-  for (int32_t x = 0; x < width; ++x) {
-    const int64_t bit = int64_t(x) * bits;
-    const unsigned index = (src[bit >> 3] >> (8 - bits - (bit & 7))) & mask;
-    const VRgbQuad& q = dib.Info->bmiColors[index];
-    dst[3 * x] = q.rgbBlue;
-    dst[3 * x + 1] = q.rgbGreen;
-    dst[3 * x + 2] = q.rgbRed;
-  }
-}
-
 bool writeJpeg(JpegWriteJob* job) {
   jpeg_compress_struct cinfo;
   cinfo.err = &job->errors.base;
@@ -369,7 +356,7 @@ bool writeJpeg(JpegWriteJob* job) {
   for (int32_t y = 0; y < h.biHeight; ++y) {
     uint8_t* source = DibRowFromTop(dib, y);
     if (job->row != nullptr) {
-      expandPaletteRow(dib, source, job->row);
+      ExpandPaletteRow(dib, source, job->row);
       source = job->row;
     }
     JSAMPROW row = source;

@@ -21,4 +21,18 @@ const VPaletteEntry* HalftonePalette() {
   return table.e;
 }
 
+void ExpandPaletteRow(const TDib& dib, const uint8_t* src, uint8_t* dst) {
+  const int bits = dib.Info->bmiHeader.biBitCount;
+  const int32_t width = dib.Info->bmiHeader.biWidth;
+  const unsigned mask = (1u << bits) - 1u;
+  for (int32_t x = 0; x < width; ++x) {
+    const int64_t bit = int64_t(x) * bits;
+    const unsigned index = (src[bit >> 3] >> (8 - bits - (bit & 7))) & mask;
+    const VRgbQuad& q = dib.Info->bmiColors[index];
+    dst[3 * x] = q.rgbBlue;
+    dst[3 * x + 1] = q.rgbGreen;
+    dst[3 * x + 2] = q.rgbRed;
+  }
+}
+
 } // namespace velbrik

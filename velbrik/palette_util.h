@@ -9,4 +9,7 @@ namespace velbrik {
 // (entries 0..215, levels 0, 51, ..., 255, blue fastest) followed by 40 greys (216..255).
 const VPaletteEntry* HalftonePalette();
 
+// One row of a 1-, 4- or 8-bit picture as blue, green, red triples (3 x width bytes in dst).
+void ExpandPaletteRow(const TDib& dib, const uint8_t* src, uint8_t* dst);
+
 } // namespace velbrik

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -22,11 +23,11 @@
 namespace velbrik {
 namespace {
 
-enum class Format { Bmp, Png, Jpeg, Tiff, Unknown };
+enum class Format { Bmp, Png, Jpeg, Tiff, Webp, Unknown };
 
 constexpr int kJpegQuality = 92;
 const char* const kTypes =
-    "Gespeichert werden kann als BMP (.bmp), PNG (.png), JPEG (.jpg, .jpeg) oder TIFF (.tif, .tiff).";
+    "Gespeichert werden kann als BMP (.bmp), PNG (.png), JPEG (.jpg, .jpeg), TIFF (.tif, .tiff) oder WebP (.webp).";
 
 std::string quoted(const std::string& name) { return "\xE2\x80\x9E" + name + "\xE2\x80\x9C"; }
 
@@ -45,6 +46,7 @@ Format formatOf(const std::string& ext) {
   if (ext == "png") return Format::Png;
   if (ext == "jpg" || ext == "jpeg") return Format::Jpeg;
   if (ext == "tif" || ext == "tiff") return Format::Tiff;
+  if (ext == "webp") return Format::Webp;
   return Format::Unknown;
 }
 
@@ -88,19 +90,33 @@ mode_t fileMode(const std::string& path) {
 
 namespace {
 
-bool encode(Format format, const TDib& dib, std::FILE* file, const platform::TJob* job, std::string& error) {
+// What a save is asked for besides the picture and the name.
+struct TSaveRequest {
+  bool lossless;               // WebP only
+  const platform::TJob* job;   // may be null
+};
+
+bool encode(Format format, const TDib& dib, std::FILE* file, const TSaveRequest& request, std::string& error) {
+  const platform::TJob* job = request.job;
   switch (format) {
   case Format::Bmp: return WriteBmp(dib, file, error, job);
   case Format::Png: return WritePng(dib, file, error, job);
   case Format::Jpeg: return WriteJpeg(dib, file, kJpegQuality, error, job);
   case Format::Tiff: return WriteTiff(dib, file, error, job);
+  case Format::Webp: {
+    TWebpSettings settings;
+    settings.Quality = kJpegQuality;
+    settings.Lossless = request.lossless;
+    static const platform::TJob kNoJob;
+    return WriteWebp(dib, file, settings, job ? *job : kNoJob, error);
+  }
   case Format::Unknown: break;
   }
   return false;
 }
 
 // Writes the temporary file completely and durably; on failure `reason` says why.
-bool writeTemporary(int fd, Format format, const TDib& dib, const platform::TJob* job, std::string& reason) {
+bool writeTemporary(int fd, Format format, const TDib& dib, const TSaveRequest& request, std::string& reason) {
   std::FILE* file = ::fdopen(fd, "wb");
   if (file == nullptr) {
     reason = writeReason(errno);
@@ -109,8 +125,8 @@ bool writeTemporary(int fd, Format format, const TDib& dib, const platform::TJob
   }
   std::string error;
   errno = 0;
-  bool ok = encode(format, dib, file, job, error);
-  if (!ok && job != nullptr && job->Cancelled()) {
+  bool ok = encode(format, dib, file, request, error);
+  if (!ok && request.job != nullptr && request.job->Cancelled()) {
     std::fclose(file);
     reason = platform::kCancelledText;
     return false;
@@ -197,9 +213,51 @@ void syncFolder(const std::string& folder) {
   ::close(fd);
 }
 
+bool TTemporaryFile::Create(const std::string& target, std::string& reason) {
+  Discard();
+  FTarget = target;
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    reason = writeReason(EISDIR);
+    return false;
+  }
+  // Named and locked as every save's temporary file, so a killed writer's leftover is removed later.
+  FFd = createSaveTemporary(target, FName);
+  if (FFd < 0) {
+    reason = writeReason(errno);
+    FName.clear();
+    return false;
+  }
+  (void)::fchmod(FFd, fileMode(target));
+  return true;
+}
+
+bool TTemporaryFile::Commit(std::string& reason) {
+  if (FFd < 0) {
+    reason = writeReason(EBADF);
+    return false;
+  }
+  if (syncFunction()(FFd) != 0 || ::close(std::exchange(FFd, -1)) != 0 ||
+      ::rename(FName.c_str(), FTarget.c_str()) != 0) {
+    reason = writeReason(errno);
+    Discard();
+    return false;
+  }
+  FName.clear();
+  const size_t slash = FTarget.find_last_of('/');
+  syncFolder(slash == std::string::npos ? "." : (slash == 0 ? "/" : FTarget.substr(0, slash)));
+  return true;
+}
+
+void TTemporaryFile::Discard() {
+  if (FFd >= 0) ::close(std::exchange(FFd, -1));
+  if (!FName.empty()) ::unlink(FName.c_str());
+  FName.clear();
+}
+
 namespace {
 
-bool save(const TDib& dib, const std::string& path, const platform::TJob* job, std::string& error) {
+bool save(const TDib& dib, const std::string& path, const TSaveRequest& request, std::string& error) {
   const std::string failed = "Die Datei " + quoted(path) + " konnte nicht gespeichert werden: ";
   if (dib.Info == nullptr || dib.Bits == nullptr) {
     error = "Es ist kein Bild zum Speichern vorhanden.";
@@ -240,7 +298,7 @@ bool save(const TDib& dib, const std::string& path, const platform::TJob* job, s
   }
   (void)::fchmod(fd, fileMode(path));
   std::string reason;
-  if (!writeTemporary(fd, format, dib, job, reason)) {
+  if (!writeTemporary(fd, format, dib, request, reason)) {
     ::unlink(temp.c_str());
     error = reason == platform::kCancelledText ? reason : failed + reason;
     return false;
@@ -257,6 +315,11 @@ bool save(const TDib& dib, const std::string& path, const platform::TJob* job, s
 
 } // namespace
 
+bool SaveImage(const TDib& dib, const std::string& path, bool lossless, const platform::TJob& job,
+               std::string& error) {
+  return save(dib, path, TSaveRequest{lossless, &job}, error);
+}
+
 SyncFunction SetSaveSyncFunction(SyncFunction f) {
   const SyncFunction previous = syncFunction();
   syncFunction() = f != nullptr ? f : ::fsync;
@@ -267,13 +330,14 @@ SyncFunction SetSaveSyncFunction(SyncFunction f) {
 
 namespace {
 
-int32_t saveWith(TDib dib, const char* path, const platform::TJob* job, char* errorText, size_t errorTextSize) {
+int32_t saveWith(TDib dib, const char* path, bool lossless, const platform::TJob* job, char* errorText,
+                 size_t errorTextSize) {
   std::string error;
   bool ok = false;
   if (path == nullptr || path[0] == '\0')
     error = "Es wurde kein Dateiname angegeben.";
   else
-    ok = velbrik::save(dib, path, job, error);
+    ok = velbrik::save(dib, path, velbrik::TSaveRequest{lossless, job}, error);
   if (errorText != nullptr && errorTextSize > 0) {
     const std::string fitted = ok ? std::string() : velbrik::FitErrorText(error, errorTextSize - 1);
     std::memcpy(errorText, fitted.data(), fitted.size());
@@ -285,11 +349,11 @@ int32_t saveWith(TDib dib, const char* path, const platform::TJob* job, char* er
 } // namespace
 
 extern "C" int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize) {
-  return saveWith(dib, path, nullptr, errorText, errorTextSize);
+  return saveWith(dib, path, false, nullptr, errorText, errorTextSize);
 }
 
-extern "C" int32_t SaveDibJob(TDib dib, const char* path, TSaveProgress progress, void* context, char* errorText,
-                              size_t errorTextSize) {
+extern "C" int32_t SaveDibJob(TDib dib, const char* path, int32_t flags, TSaveProgress progress, void* context,
+                              char* errorText, size_t errorTextSize) {
   std::atomic<bool> cancel{false};
   platform::TJob job;
   job.Cancel = &cancel;
@@ -297,7 +361,7 @@ extern "C" int32_t SaveDibJob(TDib dib, const char* path, TSaveProgress progress
     job.Progress = [&](int32_t percent) {
       if (progress(context, percent) != 0) cancel.store(true);
     };
-  return saveWith(dib, path, &job, errorText, errorTextSize);
+  return saveWith(dib, path, (flags & SAVEDIB_LOSSLESS) != 0, &job, errorText, errorTextSize);
 }
 
 extern "C" int CreateSaveTemporary(const char* target, char* tempName, size_t tempNameSize) {
@@ -320,4 +384,8 @@ extern "C" int CreateSaveTemporary(const char* target, char* tempName, size_t te
 
 extern "C" void RemoveSaveLeftovers(const char* folder) {
   if (folder != nullptr && folder[0] != '\0') velbrik::removeSaveLeftovers(folder);
+}
+
+extern "C" int32_t SaveDibEx(TDib dib, const char* path, int32_t flags, char* errorText, size_t errorTextSize) {
+  return saveWith(dib, path, (flags & SAVEDIB_LOSSLESS) != 0, nullptr, errorText, errorTextSize);
 }

@@ -171,7 +171,9 @@ bool TEditorCore::RenderArea(const TPictureRect& Area) {
 }
 
 bool TEditorCore::WriteAnimation(const std::string& Path, const TAnimationOptions& Options, std::string& Error) {
-  return warp::WriteAnimation(FSourceDib, FMask, Options, Path, Progress(), Error);
+  platform::TJob job;
+  job.Progress = Progress();
+  return warp::WriteAnimation(FSourceDib, FMask, Options, Path, job, Error);
 }
 
 void TEditorCore::InitWurzel(int32_t r) {

@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include <unistd.h>
@@ -56,6 +57,16 @@ QRect PrintPlacement(const QRect& Printable, QSize PictureSize, const TPrintOpti
   return QRect(x, y, int(w), int(h));
 }
 
+QImage DibToImage(const TDib& Dib) {
+  if (Dib.Bits == nullptr || Dib.Info == nullptr || DibBitCount(Dib) != 24) return {};
+  const int w = DibWidth(Dib), h = DibHeight(Dib);
+  QImage image(w, h, QImage::Format_BGR888);
+  if (image.isNull()) return {};
+  for (int y = 0; y < h; ++y)
+    std::memcpy(image.scanLine(y), Dib.Bits + int64_t(h - 1 - y) * Dib.BytesPerLine, size_t(w) * 3);
+  return image;
+}
+
 bool PrintDib(QPrinter& Printer, const TDib& Dib, const TPrintOptions& Options, QString& Message) {
   if (Dib.Bits == nullptr || Dib.Info == nullptr) {
     Message = "Es ist kein Bild zum Drucken vorhanden.";
@@ -71,9 +82,22 @@ bool PrintDib(QPrinter& Printer, const TDib& Dib, const TPrintOptions& Options, 
   // Painter coordinates start at the printable area's top left.
   const QRect printable(QPoint(0, 0), Printer.pageLayout().paintRectPixels(Printer.resolution()).size());
   const QRect target = PrintPlacement(printable, QSize(DibWidth(Dib), DibHeight(Dib)), Options);
-  platform::qt::TQtDeviceContext dc(painter, printable, platform::qt::TQtDeviceContext::Kind::Printer);
-  StretchDrawDib(&dc, target.x(), target.y(), target.width(), target.height(), Dib, 0, 0,
-                 DibWidth(Dib), DibHeight(Dib), true, platform::SRCCOPY, true, nullptr);
+  const int w = DibWidth(Dib), h = DibHeight(Dib);
+  if (target.width() <= w && target.height() <= h) {
+    // The printer's dots are coarser than the picture's: drawn at the printer's resolution.
+    platform::qt::TQtDeviceContext dc(painter, printable, platform::qt::TQtDeviceContext::Kind::Printer);
+    StretchDrawDib(&dc, target.x(), target.y(), target.width(), target.height(), Dib, 0, 0, w, h, true,
+                   platform::SRCCOPY, true, nullptr);
+  } else {
+    // Finer: the picture goes at its own resolution (reduced only along a side that shrinks)
+    // and the printer scales it; nothing is sent upsampled.
+    QImage image = DibToImage(Dib);
+    if (target.width() < w || target.height() < h)
+      image = image.scaled(std::min(w, target.width()), std::min(h, target.height()), Qt::IgnoreAspectRatio,
+                           Qt::SmoothTransformation);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(target), image);
+  }
   if (!painter.end()) {
     Message = "Der Druck konnte nicht abgeschlossen werden.";
     return false;
@@ -171,6 +195,11 @@ QString& TPrintForm::SettingsFile() {
   return file;
 }
 
+bool& TPrintForm::OrientationChosen() {
+  static bool chosen = false;
+  return chosen;
+}
+
 TPrintForm::TPrintForm(QWidget* Owner, const TDib& Dib, QPrinter& Printer)
     : QDialog(Owner), FDib(Dib), FPrinter(Printer) {
   InitMorphaneResources();
@@ -255,6 +284,8 @@ TPrintForm::TPrintForm(QWidget* Owner, const TDib& Dib, QPrinter& Printer)
 
   RestoreStorage();
   UpdateSizeControls();
+  if (!OrientationChosen() && Dib.Info != nullptr)
+    FPrinter.setPageOrientation(DibWidth(Dib) > DibHeight(Dib) ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
 TPrintForm::~TPrintForm() = default;
@@ -299,12 +330,14 @@ void TPrintForm::HochEditChange(QObject*) { PrintPaintBox->update(); }
 
 void TPrintForm::PrintSetupBtnClick(QObject*) {
   bool changed;
+  const QPageLayout::Orientation before = FPrinter.pageLayout().orientation();
   if (PrinterSetupHandler()) {
     changed = PrinterSetupHandler()(FPrinter);
   } else {
     QPageSetupDialog PrinterSetupDialog1(&FPrinter, this);
     changed = PrinterSetupDialog1.exec() == QDialog::Accepted;
   }
+  if (changed && FPrinter.pageLayout().orientation() != before) OrientationChosen() = true;
   if (changed) PrintPaintBox->update();
 }
 

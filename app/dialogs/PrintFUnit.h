@@ -9,6 +9,7 @@
 #include "platform/job.h"
 
 #include <QDialog>
+#include <QImage>
 #include <QRect>
 #include <QString>
 
@@ -36,8 +37,12 @@ struct TPrintOptions {
 // Empty for an empty picture or area.
 QRect PrintPlacement(const QRect& Printable, QSize PictureSize, const TPrintOptions& Options);
 
+// The picture as a QImage of its own pixels (24 bits, rows top-down); null without a picture.
+QImage DibToImage(const TDib& Dib);
+
 // Prints the picture on one page of Printer; false (with a German message) when the printer
-// cannot be started.
+// cannot be started. The picture is sent at its own resolution or the printer's, whichever is
+// lower: a picture smaller than its place on the page goes whole and the printer scales it.
 bool PrintDib(QPrinter& Printer, const TDib& Dib, const TPrintOptions& Options, QString& Message);
 
 // Prints to the PDF file Target as PrintDib does, through a temporary file beside it that is
@@ -69,6 +74,9 @@ public:
   static std::function<bool(QPrinter&)>& PrinterSetupHandler();
   // Where the dialog keeps its position and values; empty: the program's own settings.
   static QString& SettingsFile();
+  // Whether the user set the page orientation in the printer set-up during this session; until
+  // then the page follows the picture (landscape for a picture wider than high).
+  static bool& OrientationChosen();
 
   QLabel* Label1 = nullptr;
   QFrame* Panel1 = nullptr;

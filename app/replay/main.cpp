@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--faces FILE] [--timing] [--full] [--apply PROJECT]
-//                 [--animate FILE.gif [--frames N] [--size S]]
+//                 [--animate FILE.gif|.mp4|.webp [--frames N] [--size S]]
 //
 // Opens INPUT as the main window opens a picture, plays the stroke SCRIPT through the editing
 // view's own handlers and writes the result picture to OUTPUT (.bmp or .png). --mask also writes
 // the mask block (width x height entries, rows bottom-up, X then Y as little-endian signed 32-bit
 // integers); --timing prints the step times on stderr; --full runs every step over the whole
 // picture instead of only the brush square (same results, for comparisons); --animate also
-// writes the deformation as an animated GIF of N frames (24) from the source to the smooth
-// result, the frames' longer side at most S pixels (800; 0: the picture's own size); --faces
+// writes the deformation as an animation of N frames (24) from the source to the smooth
+// result (an animated GIF, an MP4 video or an animated WebP, by the file's extension), the
+// frames' longer side at most S pixels (800; 0: the picture's own size); --faces
 // writes the faces found in the result, one line each, left to right, 68 pairs "x y" in picture
 // pixels from the top-left corner.
 // INPUT and OUTPUT may be projects (*.morphane): the work goes on where it was saved, and is
@@ -48,11 +49,11 @@ namespace {
 constexpr const char* kUsage =
     "Aufruf: morphane-replay EINGABE SKRIPT AUSGABE [--mask MASKENDATEI] [--faces DATEI] [--timing] [--full]\n"
     "                       [--apply PROJEKT]\n"
-    "                       [--animate DATEI.gif [--frames N] [--size S]]";
+    "                       [--animate DATEI.gif|.mp4|.webp [--frames N] [--size S]]";
 
 // --help: the same content as the manual page morphane-replay(1), in short.
 constexpr const char* kHelp = R"(Usage: morphane-replay INPUT SCRIPT OUTPUT [--mask MASKFILE] [--faces FILE] [--timing] [--full]
-                       [--apply PROJECT] [--animate FILE.gif [--frames N] [--size S]]
+                       [--apply PROJECT] [--animate FILE.gif|.mp4|.webp [--frames N] [--size S]]
 
 Opens the picture INPUT as the Morphane window opens it (24 bits per pixel, undeformed, the
 settings of a new window: grow, X & Y, Normalize on, strength 0.4, radius 50, zoom 1), plays
@@ -76,8 +77,9 @@ Options:
                    stroke, as the window's autosave does (to measure its cost with --timing)
   --apply PROJECT  put the deformation saved in PROJECT (.morphane), scaled to the
                    picture's size, on INPUT before the script runs (undo takes it back)
-  --animate FILE.gif  also write the deformation as an animated GIF, from the picture
-                   to the smooth result
+  --animate FILE   also write the deformation as an animation, from the picture to the
+                   smooth result: an animated GIF (.gif), an H.264 video (.mp4) or an
+                   animated WebP (.webp), by the extension
   --frames N       frames of the animation, 2 .. 250 (24)
   --size S         the frames' longer side at most S pixels (800; 0: the picture's size)
   --help           show this text
@@ -356,6 +358,8 @@ int main(int argc, char** argv) {
     }
   }
   if (!args.animate.empty()) {
+    // The staged file's name has no extension: the format comes from the target's.
+    args.animation.Kind = warp::AnimationKindOf(args.animate);
     const std::string animationTmp = staged.Add(args.animate);
     if (animationTmp.empty()) {
       std::cerr << "Die Datei \"" << args.animate << "\" kann nicht angelegt werden.\n";

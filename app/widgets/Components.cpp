@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -644,7 +645,14 @@ bool TSaveDialog::Execute(QWidget* parent) {
   dialog.setOptions(options);
   dialog.setIconProvider(TKindIconProvider::Shared()); // never reads files to pick icons
   dialog.setSizeGripEnabled(EnableSizing);
-  if (!DefaultExt.isEmpty()) dialog.setDefaultSuffix(DefaultExt);
+  if (!DefaultExt.isEmpty()) {
+    dialog.setDefaultSuffix(DefaultExt);
+    // A name typed without an extension gets the one of the file type chosen.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+      const QRegularExpressionMatch m = QRegularExpression(R"(\*\.(\w+))").match(filter);
+      if (m.hasMatch()) dialog.setDefaultSuffix(m.captured(1));
+    });
+  }
   if (!SelectedFilter.isEmpty()) dialog.selectNameFilter(SelectedFilter);
   if (!FileName.isEmpty()) dialog.selectFile(FileName);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;

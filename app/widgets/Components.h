@@ -330,7 +330,7 @@ struct TSaveDialog {
   QString FileName;
   QString Filter;     // Qt's "Description (*.a *.b);;..." form; empty: all files
   QString DefaultExt; // without a dot; empty: none
-  QString SelectedFilter; // the filter entry shown first; afterwards the one chosen
+  QString SelectedFilter; // one of Filter's entries: in, the one shown first; out, the one chosen
   QString Title;
   bool OverwritePrompt = true;
   bool HideReadOnly = true;

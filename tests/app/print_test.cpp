@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -167,6 +168,51 @@ TEST_F(PrintFormTest, PdfPageShowsThePictureWhereTheOptionsPutIt) {
   // The picture is upright: its bottom band (blue) is printed at the bottom.
   const QColor bottom = colourAt(left + width / 2, top + height - 2);
   EXPECT_GT(bottom.blue(), bottom.red()) << bottom.name().toStdString();
+}
+
+TEST_F(PrintFormTest, LandscapePictureGetsALandscapePageAndIsSentAtItsOwnSize) {
+  for (const char* tool : {"pdfimages", "pdfinfo"})
+    if (QStandardPaths::findExecutable(tool).isEmpty()) GTEST_SKIP() << tool << " missing";
+  replacePicture(800, 500);
+  const QString pdf = dir.path() + "/quer.pdf";
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(pdf);
+  printer.setPageSize(QPageSize(QPageSize::A4));
+  printer.setPageOrientation(QPageLayout::Portrait);
+  TPrintForm::OrientationChosen() = false;
+  {
+    TPrintForm f(form.get(), form->FResultDib, printer);
+    EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape) << "the page follows the picture";
+  }
+  QString message;
+  ASSERT_TRUE(PrintDib(printer, form->FResultDib, TPrintOptions(), message)) << message.toStdString();
+  const auto run = [](const QString& tool, const QStringList& args) {
+    QProcess p;
+    p.start(tool, args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+  };
+  const QRegularExpressionMatch page = QRegularExpression(R"(Page size:\s+([\d.]+) x ([\d.]+))").match(run("pdfinfo", {pdf}));
+  ASSERT_TRUE(page.hasMatch());
+  EXPECT_GT(page.captured(1).toDouble(), page.captured(2).toDouble()) << "a landscape page";
+  // "page num type width height ...": one picture of the picture's own size, not upsampled.
+  const QStringList images = run("pdfimages", {"-list", pdf}).split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(images.size(), 3) << images.join('\n').toStdString();
+  const QStringList row = images[2].simplified().split(' ');
+  EXPECT_EQ(row[3], "800");
+  EXPECT_EQ(row[4], "500");
+
+  // An orientation set by the user in the printer set-up stays, whatever the picture.
+  TPrintForm::PrinterSetupHandler() = [](QPrinter& p) { return p.setPageOrientation(QPageLayout::Portrait); };
+  {
+    TPrintForm f(form.get(), form->FResultDib, printer);
+    f.PrintSetupBtn->click();
+  }
+  TPrintForm::PrinterSetupHandler() = nullptr;
+  TPrintForm again(form.get(), form->FResultDib, printer);
+  EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
+  EXPECT_TRUE(TPrintForm::OrientationChosen());
+  TPrintForm::OrientationChosen() = false;
 }
 
 } // namespace

@@ -79,7 +79,7 @@ TEST(ChangingFile, StoppedSaveAndKilledSavesLeaveNothingBehind) {
     vtest::WriteBytes(name, old);
     int half = 50;
     char text[256] = {};
-    EXPECT_EQ(SaveDibJob(pic, name.c_str(), stopAt, &half, text, sizeof text), 0) << ext;
+    EXPECT_EQ(SaveDibJob(pic, name.c_str(), 0, stopAt, &half, text, sizeof text), 0) << ext;
     EXPECT_STREQ(text, platform::kCancelledText);
     EXPECT_EQ(vtest::ReadBytes(name), old) << ext;
   }

@@ -11,9 +11,13 @@
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>
+#include <webp/demux.h>
 
+#include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 using warptest::TTestCore;
@@ -132,6 +136,84 @@ TEST_F(AnimationTest, FramesScaledDownAndFailuresLeaveNothing) {
   std::filesystem::create_directory(dir / "busy.gif");
   EXPECT_FALSE(core.WriteAnimation((dir / "busy.gif").string(), o, error));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2) << "no temporary file left";
+}
+
+// Standard output of a command; empty when it fails.
+std::string Output(const std::string& command) {
+  std::string out;
+  if (std::FILE* p = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+    if (::pclose(p) != 0) out.clear();
+  }
+  return out;
+}
+
+// Of RGB rows `a` against pixels of `channels` bytes (RGB or RGBA).
+double Psnr(const std::vector<uint8_t>& a, const uint8_t* b, size_t channels) {
+  double sum = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double d = double(a[i]) - b[i / 3 * channels + i % 3];
+    sum += d * d;
+  }
+  return 10 * std::log10(255.0 * 255.0 * double(a.size()) / std::max(sum, 1e-9));
+}
+
+TEST_F(AnimationTest, VideoAndWebpHoldTheFramesFromThePhotoAndBeatTheGif) {
+  if (Output("ffprobe -version").empty()) GTEST_SKIP() << "ffprobe missing";
+  warp::TAnimationOptions o;
+  o.Frames = 6;
+  o.BackAgain = true; // ten frames
+  std::string error;
+  std::map<std::string, uintmax_t> sizes;
+  for (const char* ext : {"gif", "mp4", "webp"}) {
+    const std::string path = (dir / (std::string("a.") + ext)).string();
+    ASSERT_TRUE(core.WriteAnimation(path, o, error)) << error;
+    sizes[ext] = std::filesystem::file_size(path);
+  }
+  EXPECT_LE(sizes["mp4"] * 3, sizes["gif"]);
+  EXPECT_LE(sizes["webp"] * 3, sizes["gif"]);
+
+  std::vector<uint8_t> photo;
+  imaging::AreaScaleToRgb(core.FSourceDib, 90, 60, photo);
+  const std::string mp4 = (dir / "a.mp4").string();
+  EXPECT_EQ(Output("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                   "stream=codec_name,width,height,pix_fmt,nb_read_frames -of csv=p=0 " + mp4),
+            "h264,90,60,yuv420p,10\n");
+  const std::string first = Output("ffmpeg -v error -i " + mp4 + " -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+  ASSERT_EQ(first.size(), photo.size());
+  EXPECT_GE(Psnr(photo, reinterpret_cast<const uint8_t*>(first.data()), 3), 30);
+
+  const std::string webp = Output("cat " + (dir / "a.webp").string());
+  WebPData data{reinterpret_cast<const uint8_t*>(webp.data()), webp.size()};
+  WebPAnimDecoderOptions options;
+  ASSERT_TRUE(WebPAnimDecoderOptionsInit(&options));
+  options.color_mode = MODE_RGBA;
+  WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+  ASSERT_NE(decoder, nullptr);
+  WebPAnimInfo info;
+  ASSERT_TRUE(WebPAnimDecoderGetInfo(decoder, &info));
+  EXPECT_EQ(info.frame_count, 10u);
+  EXPECT_EQ(info.loop_count, 0u) << "endless";
+  uint8_t* rgba = nullptr;
+  int timestamp = 0;
+  ASSERT_TRUE(WebPAnimDecoderGetNext(decoder, &rgba, &timestamp));
+  EXPECT_GE(Psnr(photo, rgba, 4), 30);
+  WebPAnimDecoderDelete(decoder);
+
+  // Odd sides are made even for the video; a cancel or an unknown type writes nothing.
+  o.LongerSide = 45;
+  ASSERT_TRUE(core.WriteAnimation((dir / "klein.mp4").string(), o, error)) << error;
+  EXPECT_EQ(Output("ffprobe -v error -show_entries stream=width,height -of csv=p=0 " + (dir / "klein.mp4").string()),
+            "44,30\n");
+  std::atomic<bool> cancel{true};
+  platform::TJob job;
+  job.Cancel = &cancel;
+  EXPECT_FALSE(warp::WriteAnimation(core.FSourceDib, core.FMask, o, (dir / "weg.mp4").string(), job, error));
+  EXPECT_EQ(error, platform::kCancelledText);
+  EXPECT_FALSE(core.WriteAnimation((dir / "a.avi").string(), o, error));
+  EXPECT_NE(error.find("MP4"), std::string::npos) << error;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 4);
 }
 
 } // namespace

@@ -96,20 +96,23 @@ VELBRIK_API void DIBHalftoneDIBXY(TDib* dest, TDib source, int32_t width, int32_
 VELBRIK_API const char* GetDIBOpenFilter(void);
 
 /* Saves a 24-bit (or palette) image to a file, the format chosen by the name's extension:
- * .bmp, .png, .jpg/.jpeg (quality 92), .tif/.tiff. Writes to a temporary file beside the target
+ * .bmp, .png, .jpg/.jpeg (quality 92), .tif/.tiff, .webp (lossy, quality 92). Writes to a temporary file beside the target
  * and renames it over the target, so a failed save leaves an existing file whole.
  * Returns 1 on success; 0 on failure with a German message in errorText. */
 VELBRIK_API int32_t SaveDib(TDib dib, const char* path, char* errorText, size_t errorTextSize);
+/* SaveDib with flags: SAVEDIB_LOSSLESS writes a .webp file lossless. */
+#define SAVEDIB_LOSSLESS 1
+VELBRIK_API int32_t SaveDibEx(TDib dib, const char* path, int32_t flags, char* errorText, size_t errorTextSize);
 
 /* 1 when OpenDib opened the picture reduced, because it has more pixels than the library opens
  * at full size; the picture's own size (upright) in *width and *height. 0 (and 0 x 0) for a
  * picture opened at its size and for records not made by OpenDib. */
 VELBRIK_API int32_t DibOpenedReduced(const TDib* dib, int32_t* width, int32_t* height);
-/* As SaveDib, for long saves: `progress` (may be null) gets the percentage now and then on the
+/* As SaveDibEx (flags alike), for long saves: `progress` (may be null) gets the percentage now and then on the
  * calling thread and returns nonzero to stop the save; a stopped save leaves the target as it
  * was, removes its temporary file and gives the text "Abgebrochen.". */
 typedef int32_t (*TSaveProgress)(void* context, int32_t percent);
-VELBRIK_API int32_t SaveDibJob(TDib dib, const char* path, TSaveProgress progress, void* context,
+VELBRIK_API int32_t SaveDibJob(TDib dib, const char* path, int32_t flags, TSaveProgress progress, void* context,
                                char* errorText, size_t errorTextSize);
 
 /* A new, empty temporary file beside `target` for writing it in its place, named
