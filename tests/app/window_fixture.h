@@ -80,6 +80,7 @@ protected:
     ASSERT_TRUE(form->AllocMask());
     form->InitMask();
     form->renderdi();
+    form->MarkWorkSaved(); // as after opening a picture
   }
 
   QTemporaryDir dir;
