@@ -8,6 +8,8 @@
 #   sudo apt install "$(./scripts/package.sh | tail -n 1)"
 set -eu
 cd "$(dirname "$0")/.."
+# Compiler cache entries shared by every clone of the project: paths below it count as relative.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
 ./scripts/install-deps.sh --package >&2
 cmake --preset release >&2
 cmake --build --preset release --target morphane_installed_files >&2

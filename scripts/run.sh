@@ -4,6 +4,8 @@
 # the release preset and starts it. Arguments go to the program (a picture or a folder).
 set -eu
 cd "$(dirname "$0")/.."
+# Compiler cache entries shared by every clone of the project: paths below it count as relative.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
 ./scripts/install-deps.sh
 cmake --preset release
 cmake --build --preset release --target morphane

@@ -15,6 +15,8 @@
 # and its pictures differ from run to run; the script says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Compiler cache entries shared by every clone of the project: paths below it count as relative.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
 root=$PWD
 
 if [ "${1:-}" != "--inside" ]; then
