@@ -2,6 +2,7 @@
 // The work as a project file in the main window: saving it (Ctrl+S, and "Speichern unter..."
 // as one more file type), opening it like a picture, applying a saved deformation to the picture
 // being edited, and the autosave with its recovery after a crash.
+#include "BackgroundJob.h"
 #include "MainUnit.h"
 
 #include "Autosave.h"
@@ -76,12 +77,22 @@ void TMainForm::ProjectSaved(const std::string& Path) {
 project::TSettings TMainForm::ProjectSettings() { return project::SettingsOf(ReadToolBar(), FSmooth); }
 
 bool TMainForm::SaveProjectTo(const std::string& Path) {
+  // A copy is written in the background while the window edits on.
   std::string error;
-  if (!project::SaveCore(*this, Path, ProjectSettings(), FProjectSupport->OriginalPicture, error)) {
-    platform::MessageBox(this, error, "Projekt speichern", platform::MB_OK | platform::MB_ICONERROR);
+  const uint64_t state = FHistory.StateId();
+  auto copy = std::make_shared<project::TWorkCopy>();
+  if (project::CopyWork(*this, Path, ProjectSettings(), FProjectSupport->OriginalPicture, *copy, error))
+    error = RunInBackground(*this, "Projekt wird gespeichert", [copy, Path](const platform::TJob& job) {
+      std::string message;
+      return project::WriteWorkCopy(*copy, Path, job, message) ? std::string() : message;
+    });
+  if (!error.empty()) {
+    if (error != platform::kCancelledText)
+      platform::MessageBox(this, error, "Projekt speichern", platform::MB_OK | platform::MB_ICONERROR);
     return false;
   }
   ProjectSaved(Path);
+  FSavedWork = state; // the state that was written, whatever was done meanwhile
   return true;
 }
 

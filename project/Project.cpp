@@ -575,22 +575,53 @@ bool RestoreWork(warp::TEditorCore& core, const TProject& p, std::string& error)
 
 bool SaveCore(const warp::TEditorCore& core, const std::string& path, const TSettings& settings,
               const std::string& picturePath, std::string& error) {
+  TWorkCopy copy;
+  return CopyWork(core, path, settings, picturePath, copy, error) && WriteWorkCopy(copy, path, platform::TJob{}, error);
+}
+
+bool CopyWork(const warp::TEditorCore& core, const std::string& path, const TSettings& settings,
+              const std::string& picturePath, TWorkCopy& copy, std::string& error) {
   if (core.FMask == nullptr || core.FSourceDib.Bits == nullptr || DibBitCount(core.FSourceDib) != 24) {
     error = "Das Projekt " + Quoted(path) + " konnte nicht gespeichert werden: Es ist kein Bild vorhanden.";
     return false;
   }
   try {
-    const TChunk picture = PictureChunk(core.FSourceDib.Bits, size_t(core.FSourceDib.BytesPerLine),
-                                        core.PictureWidth(), core.PictureHeight());
-    const std::vector<uint8_t> history = core.FHistory.Serialize();
+    const int32_t w = core.PictureWidth(), h = core.PictureHeight();
+    const size_t row = size_t(w) * 3;
+    copy.Width = w;
+    copy.Height = h;
+    copy.Pixels.resize(row * size_t(h));
+    for (size_t r = 0; r < size_t(h); ++r)
+      std::memcpy(copy.Pixels.data() + r * row, core.FSourceDib.Bits + r * size_t(core.FSourceDib.BytesPerLine), row);
+    copy.MaskDelta = MaskDelta(core.FMask, w, h);
+    copy.History = core.FHistory.Serialize();
+    copy.Protection = core.Protection();
+    copy.Settings = settings;
+    copy.PicturePath = picturePath;
+    return true;
+  } catch (const std::bad_alloc&) {
+    copy = {};
+    error = "Das Projekt " + Quoted(path) + " konnte nicht gespeichert werden: Nicht genügend Arbeitsspeicher.";
+    return false;
+  }
+}
+
+bool WriteWorkCopy(const TWorkCopy& copy, const std::string& path, const platform::TJob& job, std::string& error) {
+  try {
+    const TChunk picture = PictureChunk(copy.Pixels.data(), size_t(copy.Width) * 3, copy.Width, copy.Height);
+    job.Report(50);
+    if (job.Cancelled()) {
+      error = platform::kCancelledText;
+      return false;
+    }
     TWork work;
-    work.Width = core.PictureWidth();
-    work.Height = core.PictureHeight();
-    work.Mask = core.FMask;
-    work.History = &history;
-    if (!core.Protection().empty()) work.Protection = core.Protection().data();
-    work.Settings = settings;
-    work.PicturePath = picturePath;
+    work.Width = copy.Width;
+    work.Height = copy.Height;
+    work.MaskDelta = &copy.MaskDelta;
+    work.History = &copy.History;
+    if (!copy.Protection.empty()) work.Protection = copy.Protection.data();
+    work.Settings = copy.Settings;
+    work.PicturePath = copy.PicturePath;
     return WriteProject(path, picture, work, error);
   } catch (const std::bad_alloc&) {
     error = "Das Projekt " + Quoted(path) + " konnte nicht gespeichert werden: Nicht genügend Arbeitsspeicher.";

@@ -22,6 +22,7 @@
 
 #include "EditorCore.h"
 #include "Mask.h"
+#include "platform/job.h"
 
 #include <array>
 #include <cstdint>
@@ -111,9 +112,26 @@ TDib PictureOf(const TProject& project);
 // its mask and history become the editor's, the result is rendered anew, HistoryChanged called.
 // False with a German message (the editor keeps the identity mask) when the history is damaged.
 bool RestoreWork(warp::TEditorCore& core, const TProject& project, std::string& error);
-// Saves the editor's work (FSourceDib, FMask, FHistory) with these settings.
+// Saves the editor's work (FSourceDib, FMask, FHistory, protection) with these settings.
 bool SaveCore(const warp::TEditorCore& core, const std::string& path, const TSettings& settings,
               const std::string& picturePath, std::string& error);
+
+// The editor's work copied, to be written on another thread while the editing goes on.
+struct TWorkCopy {
+  int32_t Width = 0, Height = 0;
+  std::vector<uint8_t> Pixels;     // Height rows bottom-up, Width x 3 bytes
+  std::vector<uint8_t> MaskDelta;  // MaskDelta's bytes
+  std::vector<uint8_t> History;    // TStrokeHistory::Serialize
+  std::vector<uint8_t> Protection; // empty: nothing protected
+  TSettings Settings;
+  std::string PicturePath;
+};
+// False with a German message naming `path` when there is no picture or no memory.
+bool CopyWork(const warp::TEditorCore& core, const std::string& path, const TSettings& settings,
+              const std::string& picturePath, TWorkCopy& copy, std::string& error);
+// Writes the copy as a project; the job hears of the picture compressed (50 %), and a job
+// cancelled by then stops before anything is written (platform::kCancelledText).
+bool WriteWorkCopy(const TWorkCopy& copy, const std::string& path, const platform::TJob& job, std::string& error);
 
 // The deformation of a project's mask scaled to a picture of another size: every entry of `to`
 // moves as far from its own position, in proportion, as the nearest entry of `from` does (the
