@@ -254,9 +254,14 @@ bool readJpeg(JpegReadJob* job) {
   // picture above the pixel limit is decoded at the largest of libjpeg's scales 1/8 .. 7/8
   // that fits, which costs no more memory than its output rows.
   if (uint64_t(cinfo.image_width) * cinfo.image_height > kMaxPixels) {
-    std::string error;
-    if (!CheckSourceSize(cinfo.image_width, cinfo.image_height, "JPEG", error))
-      refuse(job, reinterpret_cast<j_common_ptr>(&cinfo), error.c_str());
+    // The message leaves its string before the jump back, which would skip the string's end.
+    char message[sizeof job->errors.message] = {};
+    {
+      std::string error;
+      if (!CheckSourceSize(cinfo.image_width, cinfo.image_height, "JPEG", error))
+        std::snprintf(message, sizeof message, "%s", error.c_str());
+    }
+    if (message[0] != '\0') refuse(job, reinterpret_cast<j_common_ptr>(&cinfo), message);
     cinfo.scale_denom = 8;
     for (cinfo.scale_num = 7; cinfo.scale_num > 1; --cinfo.scale_num) {
       const uint64_t w = (uint64_t(cinfo.image_width) * cinfo.scale_num + 7) / 8;
