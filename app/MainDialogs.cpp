@@ -105,37 +105,46 @@ void TMainForm::BitBtn2Click(QObject*) {
   QPrinter& printer = *session;
   TPrintForm PrintForm(this, FResultDib, printer);
   if (PrintForm.exec() != mrOk) return;
-  // Without a printer the output goes to a PDF file, which needs a name ending in ".pdf".
-  QString pdfFolder; // remembered once the file is written
-  if (printer.outputFormat() == QPrinter::PdfFormat) {
-    if (printer.outputFileName().isEmpty()) {
+  // Without a printer the output goes to a PDF file, which needs a name ending in ".pdf". When the
+  // program asked for the name and writing fails, it asks again with the name filled in.
+  const bool askName = printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty();
+  QString startFolder = folders::DialogFolder(kPdfFolderKey, PictureFolder(FPicturePath));
+  QString proposed = QFileInfo(Wide(ProposedSaveName(FPicturePath))).completeBaseName() + ".pdf";
+  for (;;) {
+    QString pdfFolder; // remembered once the file is written
+    if (askName) {
       comp::TSaveDialog dialog;
       dialog.Title = "Druck als PDF speichern";
       dialog.Filter = "PDF-Dokumente (*.pdf)";
       dialog.DefaultExt = "pdf";
-      dialog.InitialDir = folders::DialogFolder(kPdfFolderKey, PictureFolder(FPicturePath));
-      dialog.FileName = QFileInfo(Wide(ProposedSaveName(FPicturePath))).completeBaseName() + ".pdf";
+      dialog.InitialDir = startFolder;
+      dialog.FileName = proposed;
       if (!dialog.Execute(this)) return;
       pdfFolder = QFileInfo(dialog.FileName).absolutePath();
       printer.setOutputFileName(dialog.FileName);
     }
-    printer.setOutputFileName(Wide(PdfFileName(Narrow(printer.outputFileName()))));
-  }
-  QString message;
-  if (printer.outputFormat() != QPrinter::PdfFormat) {
-    if (!PrintDib(printer, FResultDib, PrintForm.Options(), message))
-      platform::MessageBox(this, message.toStdString(), "Bild drucken", platform::MB_OK | platform::MB_ICONERROR);
-    return;
-  }
-  // A PDF file is written in the background to a temporary file beside it, renamed over it when
-  // complete.
-  const QString target = printer.outputFileName();
-  const std::string error = RunInBackground(
-      *this, "Druck wird gespeichert",
-      [&printer, picture = std::make_shared<TDibCopy>(FResultDib), options = PrintForm.Options(),
-       target](const platform::TJob& job) { return PrintDibToPdf(printer, picture->Dib, options, target, job); });
-  printer.setOutputFileName(target);
-  if (error.empty() && !pdfFolder.isEmpty()) folders::RememberFolder(kPdfFolderKey, pdfFolder);
-  if (!error.empty() && error != platform::kCancelledText)
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+      printer.setOutputFileName(Wide(PdfFileName(Narrow(printer.outputFileName()))));
+    QString message;
+    if (printer.outputFormat() != QPrinter::PdfFormat) {
+      if (!PrintDib(printer, FResultDib, PrintForm.Options(), message))
+        platform::MessageBox(this, message.toStdString(), "Bild drucken", platform::MB_OK | platform::MB_ICONERROR);
+      return;
+    }
+    // A PDF file is written in the background to a temporary file beside it, renamed over it
+    // when complete.
+    const QString target = printer.outputFileName();
+    const std::string error = RunInBackground(
+        *this, "Druck wird gespeichert",
+        [&printer, picture = std::make_shared<TDibCopy>(FResultDib), options = PrintForm.Options(),
+         target](const platform::TJob& job) { return PrintDibToPdf(printer, picture->Dib, options, target, job); });
+    printer.setOutputFileName(target);
+    if (error.empty() && !pdfFolder.isEmpty()) folders::RememberFolder(kPdfFolderKey, pdfFolder);
+    if (error.empty() || error == platform::kCancelledText) return;
     platform::MessageBox(this, error, "Bild drucken", platform::MB_OK | platform::MB_ICONERROR);
+    if (!askName) return;
+    printer.setOutputFileName(QString());
+    startFolder = QFileInfo(target).absolutePath();
+    proposed = QFileInfo(target).fileName();
+  }
 }
